@@ -1,0 +1,24 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+DATA_DIR ?= $(CURDIR)/.kvdata
+
+.PHONY: run test build setup demo clean
+
+setup:
+	@scripts/setup.sh
+
+build: setup
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# The demo database lives in .kvdata/ of the checkout unless KELVORA_DATA_DIR says otherwise.
+run: build
+	@export KELVORA_DATA_DIR=$${KELVORA_DATA_DIR:-$(DATA_DIR)} KELVORA_CONFIG_DIR=$${KELVORA_CONFIG_DIR:-$(DATA_DIR)/config}; \
+	  $(BUILD_DIR)/kvtool demo --if-missing && $(BUILD_DIR)/kelvora
+
+test: build
+	BUILD_DIR=$(BUILD_DIR) scripts/test.sh
+
+clean:
+	rm -rf $(BUILD_DIR)

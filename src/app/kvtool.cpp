@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kvtool: the core commands from the command line, for batch work, scripting and end-to-end tests.
+#include "app/kvtool.h"
+#include "core/errors.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace kv::tool {
+
+namespace {
+
+struct VerbEntry
+{
+    QString usage;
+    VerbFunction function;
+};
+
+QMap<QString, VerbEntry> &registry()
+{
+    static QMap<QString, VerbEntry> verbs;
+    return verbs;
+}
+
+void printUsage(QTextStream &err)
+{
+    err << "usage: kvtool [--yes|--no|--answers yes,no,...] VERB [ARGS]\n";
+    for (auto it = registry().cbegin(); it != registry().cend(); ++it)
+        err << "  kvtool " << it.key() << ' ' << it->usage << '\n';
+}
+
+} // namespace
+
+Verb::Verb(const char *words, const char *usage, VerbFunction function)
+{
+    registry().insert(QString::fromUtf8(words), {QString::fromUtf8(usage), function});
+}
+
+QString Context::option(const QString &name, const QString &fallback)
+{
+    const QString dashed = u"--"_s + name;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == dashed) {
+            if (i + 1 >= args.size())
+                throw InputError(u"Option %1 needs a value."_s.arg(dashed));
+            const QString value = args[i + 1];
+            args.remove(i, 2);
+            return value;
+        }
+        if (args[i].startsWith(dashed + u'=')) {
+            const QString value = args[i].mid(dashed.size() + 1);
+            args.remove(i);
+            return value;
+        }
+    }
+    return fallback;
+}
+
+QStringList Context::options(const QString &name)
+{
+    QStringList values;
+    const QString sentinel = u"\x01"_s;
+    for (;;) {
+        const QString value = option(name, sentinel);
+        if (value == sentinel)
+            return values;
+        values << value;
+    }
+}
+
+bool Context::flag(const QString &name)
+{
+    return args.removeAll(u"--"_s + name) > 0;
+}
+
+void Context::expectNoMoreArgs() const
+{
+    if (!args.isEmpty())
+        throw InputError(u"Unexpected argument: %1"_s.arg(args.first()));
+}
+
+} // namespace kv::tool
+
+int main(int argc, char *argv[])
+{
+    using namespace kv;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"kvtool"_s);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QStringList args = QCoreApplication::arguments().mid(1);
+    ScriptedInteraction ui(true);
+    ui.setDefaultAnswer(Interaction::Answer::No);
+    for (qsizetype i = 0; i < args.size();) {
+        const QString &arg = args[i];
+        if (arg == u"--yes"_s) {
+            ui.setDefaultAnswer(Interaction::Answer::Yes);
+            args.remove(i);
+        } else if (arg == u"--no"_s) {
+            ui.setDefaultAnswer(Interaction::Answer::No);
+            args.remove(i);
+        } else if (arg == u"--answers"_s && i + 1 < args.size()) {
+            QList<Interaction::Answer> answers;
+            for (const QString &word : args[i + 1].split(u',', Qt::SkipEmptyParts)) {
+                const QString w = word.trimmed().toLower();
+                answers << (w == u"yes"_s || w == u"y"_s     ? Interaction::Answer::Yes
+                            : w == u"cancel"_s ? Interaction::Answer::Cancel
+                                               : Interaction::Answer::No);
+            }
+            ui.queueAnswers(answers);
+            args.remove(i, 2);
+        } else {
+            ++i;
+        }
+    }
+
+    // The longest registered verb that the arguments start with wins ("calc wmean" before "calc").
+    const auto &verbs = kv::tool::registry();
+    QString chosen;
+    int wordsTaken = 0;
+    for (auto it = verbs.cbegin(); it != verbs.cend(); ++it) {
+        const QStringList words = it.key().split(u' ');
+        if (words.size() > args.size() || words.size() <= wordsTaken)
+            continue;
+        if (args.mid(0, words.size()) == words) {
+            chosen = it.key();
+            wordsTaken = int(words.size());
+        }
+    }
+    if (chosen.isEmpty()) {
+        kv::tool::printUsage(err);
+        return 2;
+    }
+
+    kv::tool::Context context{args.mid(wordsTaken), ui, out};
+    try {
+        const int rc = verbs.value(chosen).function(context);
+        out.flush();
+        return rc;
+    } catch (const InputError &e) {
+        out.flush();
+        err << "error: " << e.message() << '\n' << "usage: kvtool " << chosen << ' ' << verbs.value(chosen).usage
+            << '\n';
+        return 2;
+    } catch (const Error &e) {
+        out.flush();
+        err << "error: " << e.message() << '\n';
+        return 1;
+    }
+}

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/errors.h"
+#include "data/schema.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariantList>
+
+class QSqlError;
+
+namespace kv {
+
+/// One named database connection (KVResults, KVtmp, ...) bound to a location string: a
+/// "postgresql://" URI, an "odbc:" connection string, or the path of an SQLite file or of a folder
+/// holding "kelvora.sqlite".
+class Connection
+{
+public:
+    explicit Connection(const QString &name);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    const QString &name() const { return m_name; }
+
+    void bind(const QString &location);
+    const QString &location() const { return m_location; }
+    Backend backend() const { return m_backend; }
+    /// What the location names, for messages: a file path, a server and database, or the ODBC string.
+    QString describe() const;
+
+    /// Opens the database. A missing SQLite file is an error unless create is true; requiredTable, when
+    /// given, must exist, or the location holds no Kelvora database.
+    void open(bool create = false, const QString &requiredTable = {});
+    void close();
+    bool isOpen() const;
+
+    QSqlDatabase database() const;
+    /// A fresh query on this connection.
+    QSqlQuery query() const;
+
+    /// Runs one statement with positional values; throws DatabaseError.
+    QSqlQuery exec(const QString &sql, const QVariantList &values = {}) const;
+    /// Prepares a statement for repeated execution; throws DatabaseError.
+    QSqlQuery prepare(const QString &sql) const;
+    /// Executes a prepared statement; throws DatabaseError.
+    void execPrepared(QSqlQuery &query) const;
+
+    bool hasTable(const QString &table) const;
+    /// Creates every table of one database kind, with its keys and indexes, in one transaction.
+    void createSchema(DatabaseKind kind);
+
+    void begin();
+    void commit();
+    void rollback();
+
+    /// The SQL text as it should run on this back end (the system's texts stay as written).
+    QString adapt(const QString &sql) const;
+
+    /// An engine error as the DatabaseError the handlers understand, naming the database.
+    DatabaseError translate(const QSqlError &error, const QString &context = {}) const;
+
+    /// Resolves a location string: Windows drive paths become folders of the data folder.
+    static QString resolvePath(const QString &location);
+    static Backend backendOf(const QString &location);
+
+private:
+    QString m_name;
+    QString m_qtName;
+    QString m_location;
+    Backend m_backend = Backend::SQLite;
+};
+
+/// Commits on commit(), rolls back when left without it.
+class Transaction
+{
+public:
+    explicit Transaction(Connection &connection) : m_connection(connection) { m_connection.begin(); }
+    ~Transaction()
+    {
+        if (!m_done) {
+            try {
+                m_connection.rollback();
+            } catch (...) {
+            }
+        }
+    }
+    void commit()
+    {
+        m_connection.commit();
+        m_done = true;
+    }
+
+private:
+    Connection &m_connection;
+    bool m_done = false;
+};
+
+} // namespace kv
