@@ -234,6 +234,19 @@ void Connection::createSchema(DatabaseKind kind)
     transaction.commit();
 }
 
+void Connection::syncAutoIncrement(const QString &table)
+{
+    if (m_backend != Backend::PostgreSQL)
+        return; // SQLite's AUTOINCREMENT already follows the largest value stored
+    const TableDef *definition = Schema::table(table);
+    if (!definition)
+        return;
+    for (const ColumnDef &column : definition->columns)
+        if (column.type == ColumnType::AutoInc)
+            exec(u"SELECT setval(pg_get_serial_sequence('%1', '%2'), COALESCE((SELECT MAX(%2) FROM %1), 0) + 1, "
+                 u"false)"_s.arg(table.toLower(), column.name.toLower()));
+}
+
 void Connection::begin()
 {
     QSqlDatabase db = database();

@@ -52,6 +52,10 @@ public:
     /// Creates every table of one database kind, with its keys and indexes, in one transaction.
     void createSchema(DatabaseKind kind);
 
+    /// After rows were written with explicit values into an autoinc column, lets the next assigned
+    /// value follow the largest one stored.
+    void syncAutoIncrement(const QString &table);
+
     void begin();
     void commit();
     void rollback();

@@ -282,6 +282,19 @@ QString Schema::columnSpelling(const QString &name)
     return spellings.value(name.toLower(), name);
 }
 
+const ColumnDef *Schema::anyColumn(const QString &name)
+{
+    static const QHash<QString, const ColumnDef *> columns = [] {
+        QHash<QString, const ColumnDef *> hash;
+        for (const TableDef &table : tables())
+            for (const ColumnDef &column : table.columns)
+                if (!hash.contains(column.name.toLower()))
+                    hash.insert(column.name.toLower(), &column);
+        return hash;
+    }();
+    return columns.value(name.toLower());
+}
+
 QStringList Schema::createStatements(const TableDef &table, Backend backend)
 {
     QStringList columns;

@@ -47,6 +47,8 @@ public:
     static const TableDef *table(const QString &name);
     /// The spelling the schema gives a column name, looked up in every table; the name itself when unknown.
     static QString columnSpelling(const QString &name);
+    /// The first column of that name in any table (column names keep one meaning across tables).
+    static const ColumnDef *anyColumn(const QString &name);
     /// The statements that create one table with its keys and indexes.
     static QStringList createStatements(const TableDef &table, Backend backend);
     /// A text cut to the width of its column, as the stored format keeps it.
