@@ -2,6 +2,7 @@
 #include "data/connection.h"
 
 #include "core/paths.h"
+#include "data/dataset.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -266,6 +267,32 @@ void Connection::rollback()
     QSqlDatabase db = database();
     if (!db.rollback())
         throw translate(db.lastError(), u"ROLLBACK"_s);
+}
+
+void Connection::addReader(Dataset *dataset)
+{
+    if (!m_readers.contains(dataset))
+        m_readers << dataset;
+}
+
+void Connection::removeReader(Dataset *dataset)
+{
+    m_readers.removeAll(dataset);
+}
+
+void Connection::releaseReaders()
+{
+    const QList<Dataset *> readers = m_readers;
+    for (Dataset *dataset : readers)
+        dataset->releaseCursor();
+}
+
+bool Connection::isSnapshotConflict(const DatabaseError &error) const
+{
+    if (m_backend != Backend::SQLite)
+        return false;
+    const int code = error.nativeCode().toInt();
+    return (code & 0xff) == 5 || (code & 0xff) == 6; // SQLITE_BUSY (and BUSY_SNAPSHOT), SQLITE_LOCKED
 }
 
 QString Connection::adapt(const QString &sql) const

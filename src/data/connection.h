@@ -12,6 +12,8 @@ class QSqlError;
 
 namespace kv {
 
+class Dataset;
+
 /// One named database connection (KVResults, KVtmp, ...) bound to a location string: a
 /// "postgresql://" URI, an "odbc:" connection string, or the path of an SQLite file or of a folder
 /// holding "kelvora.sqlite".
@@ -66,6 +68,15 @@ public:
     /// An engine error as the DatabaseError the handlers understand, naming the database.
     DatabaseError translate(const QSqlError &error, const QString &context = {}) const;
 
+    /// Datasets reading through this connection. When the database refuses a write because this
+    /// connection's open cursors still hold an old snapshot (another program wrote since), the cursors
+    /// are released and the write is tried once more.
+    void addReader(Dataset *dataset);
+    void removeReader(Dataset *dataset);
+    void releaseReaders();
+    /// True for the engine's "busy"/"stale snapshot" refusals that releasing the readers can cure.
+    bool isSnapshotConflict(const DatabaseError &error) const;
+
     /// Resolves a location string: Windows drive paths become folders of the data folder.
     static QString resolvePath(const QString &location);
     static Backend backendOf(const QString &location);
@@ -75,6 +86,7 @@ private:
     QString m_qtName;
     QString m_location;
     Backend m_backend = Backend::SQLite;
+    QList<Dataset *> m_readers;
 };
 
 /// Commits on commit(), rolls back when left without it.

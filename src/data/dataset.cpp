@@ -21,6 +21,8 @@ namespace {
 // How many rows a dataset keeps around its cursor; moving back past them re-runs the query.
 constexpr int browseWindow = 20000;
 constexpr int forwardOnlyWindow = 256;
+// Rows read at once when a query runs: small results are read whole and their cursor is closed at once.
+constexpr int prefetchRows = 100;
 
 QString withoutQuotedText(const QString &sql)
 {
@@ -45,11 +47,15 @@ Dataset::Dataset(const QString &name, Connection *connection, QObject *parent)
     setObjectName(name);
 }
 
-Dataset::~Dataset() = default;
+Dataset::~Dataset()
+{
+    releaseCursor();
+}
 
 void Dataset::setConnection(Connection *connection)
 {
     close();
+    releaseCursor();
     m_connection = connection;
 }
 
@@ -171,6 +177,7 @@ void Dataset::execute()
             m_columnIndex.insert(name.toLower(), i);
     }
     m_query = std::move(query);
+    m_connection->addReader(this);
     m_rows.clear();
     m_windowStart = 0;
     m_fetched = 0;
@@ -179,13 +186,30 @@ void Dataset::execute()
 
 bool Dataset::fetchOne()
 {
-    if (m_fetchedAll || !m_query)
+    if (m_fetchedAll)
         return false;
+    if (!m_query) {
+        // the cursor was released: run the query again and skip what was read before
+        const int windowStart = m_windowStart;
+        const int read = m_fetched;
+        std::deque<Row> rows;
+        rows.swap(m_rows);
+        execute();
+        m_rows.swap(rows);
+        m_windowStart = windowStart;
+        while (m_fetched < read && m_query->next())
+            ++m_fetched;
+        if (m_fetched < read) {
+            m_fetchedAll = true;
+            return false;
+        }
+    }
     if (!m_query->next()) {
         m_fetchedAll = true;
         if (m_query->lastError().isValid() && m_query->lastError().type() != QSqlError::NoError)
             throw m_connection->translate(m_query->lastError(), sqlText());
-        m_query->finish();
+        m_query.reset();
+        m_connection->removeReader(this);
         return false;
     }
     Row row;
@@ -303,6 +327,7 @@ void Dataset::open()
     m_state = State::Browse;
     m_bof = true;
     m_eof = true;
+    ensureRow(prefetchRows - 1);
     if (ensureRow(0)) {
         m_position = 0;
         m_eof = false;
@@ -312,11 +337,20 @@ void Dataset::open()
     notifyScroll();
 }
 
+void Dataset::releaseCursor()
+{
+    if (m_query) {
+        m_query.reset();
+        if (m_connection)
+            m_connection->removeReader(this);
+    }
+}
+
 void Dataset::close()
 {
     if (m_state == State::Inactive)
         return;
-    m_query.reset();
+    releaseCursor();
     m_rows.clear();
     m_buffer.clear();
     m_position = -1;
@@ -821,6 +855,18 @@ QString Dataset::identityCondition(const QStringList &columns, QVariantList &val
 
 void Dataset::writeRow()
 {
+    try {
+        writeRowOnce();
+    } catch (const DatabaseError &error) {
+        if (!m_connection->isSnapshotConflict(error))
+            throw;
+        m_connection->releaseReaders();
+        writeRowOnce();
+    }
+}
+
+void Dataset::writeRowOnce()
+{
     const QString table = tableName();
     if (table.isEmpty() || !m_connection)
         throw Error(u"%1: the rows of this dataset cannot be written."_s.arg(m_name));
@@ -902,6 +948,31 @@ void Dataset::remove()
     if (m_state == State::Edit)
         cancel();
     ensureRow(m_position);
+    try {
+        removeOnce();
+    } catch (const DatabaseError &error) {
+        if (!m_connection->isSnapshotConflict(error))
+            throw;
+        m_connection->releaseReaders();
+        removeOnce();
+    }
+    m_rows.erase(m_rows.begin() + (m_position - m_windowStart));
+    if (m_countCache >= 0)
+        --m_countCache;
+    if (!ensureRow(m_position)) {
+        m_position = m_position - 1;
+        if (m_position >= 0)
+            ensureRow(m_position);
+        m_eof = true;
+    }
+    if (m_position < 0)
+        m_bof = m_eof = true;
+    emit afterDelete();
+    notifyScroll();
+}
+
+void Dataset::removeOnce()
+{
     const QString table = tableName();
     QVariantList values;
     const QString where = identityCondition(writableColumns(), values);
@@ -922,19 +993,6 @@ void Dataset::remove()
         throw DatabaseError(u"The record was changed or deleted by another user since it was read. "
                             u"Refresh the data and try again.\nTable: %1"_s.arg(table),
                             RecordChanged);
-    m_rows.erase(m_rows.begin() + (m_position - m_windowStart));
-    if (m_countCache >= 0)
-        --m_countCache;
-    if (!ensureRow(m_position)) {
-        m_position = m_position - 1;
-        if (m_position >= 0)
-            ensureRow(m_position);
-        m_eof = true;
-    }
-    if (m_position < 0)
-        m_bof = m_eof = true;
-    emit afterDelete();
-    notifyScroll();
 }
 
 } // namespace kv

@@ -86,6 +86,9 @@ public:
     int recNo() const { return m_position; }
     /// The number of rows; counted by the database when not all rows have been read yet.
     int recordCount();
+    /// Rows read from the database since the query last ran, and rows kept in memory now.
+    int rowsRead() const { return m_fetched; }
+    int rowsHeld() const { return int(m_rows.size()); }
     /// Moves to the first row whose field equals the value; false (and no move) when none does.
     bool locate(const QString &field, const QVariant &value, Qt::CaseSensitivity cs = Qt::CaseSensitive);
 
@@ -125,6 +128,10 @@ public:
     void enableControls();
     bool controlsDisabled() const { return m_disableCount > 0; }
 
+    /// Lets go of the open database cursor; the rows kept stay, and the query runs again when the
+    /// cursor moves past them.
+    void releaseCursor();
+
     /// Formats a number with a display format such as "###0.00", "0.000" or "0.00000e+00".
     static QString formatNumber(double value, const QString &format);
 
@@ -162,6 +169,8 @@ private:
     QStringList writableColumns() const;
     QString identityCondition(const QStringList &columns, QVariantList &values) const;
     void writeRow();
+    void writeRowOnce();
+    void removeOnce();
     PostErrorAction handlePostError(const DatabaseError &error);
 
     QString m_name;
