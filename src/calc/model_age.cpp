@@ -40,8 +40,6 @@ double ModelAge(double lambda, double c0, double c1, double c2, double y, double
             if (delta < 20000)
                 break;
         }
-        // An overflow on the way leaves NaN behind the failure value: report it as the fault it is.
-        guard.check();
     } else if (c1 > 0) {
         const long double q = (y - static_cast<long double>(c0)) / (x - static_cast<long double>(c1)) + 1;
         t = q > 0 ? std::log(q) / lambda : 0;
@@ -49,6 +47,7 @@ double ModelAge(double lambda, double c0, double c1, double c2, double y, double
         // No reservoir to compare with: the sample has no model age.
         return FailedModelAge;
     }
+    // An overflow inside the iteration ends in NaN and then the failure value; the guard still reports it.
     return guard.result(t / 1000000);
 }
 
