@@ -81,7 +81,8 @@ QList<kv::calc::AgeSigma> readDates(const QString &path)
         firstLine = false;
         if (!valid)
             throw kv::FileError(
-                u"%1, line %2: expected two numbers \"age,sigma\", found \"%3\""_s.arg(path).arg(i + 1).arg(line));
+                u"%1, line %2: expected two numbers \"age,sigma\", found \"%3\""_s.arg(path).arg(i + 1).arg(
+                    line));
         dates.append({age, sigma});
     }
     if (dates.isEmpty())
@@ -142,6 +143,7 @@ int calcModelAge(kv::tool::Context &c)
 const kv::tool::Verb wmeanVerb("calc wmean", "FILE  (CSV of age,sigma; a header line allowed)", &calcWmean);
 const kv::tool::Verb fprobVerb("calc fprob", "DF1 DF2 F", &calcFprob);
 const kv::tool::Verb t95Verb("calc t95", "DF", &calcT95);
-const kv::tool::Verb modelAgeVerb("calc model-age", "LAMBDA C0 C1 C2 Y X [--k K --sy SY --sx SX]", &calcModelAge);
+const kv::tool::Verb modelAgeVerb("calc model-age", "LAMBDA C0 C1 C2 Y X [--k K --sy SY --sx SX]",
+                                  &calcModelAge);
 
 } // namespace

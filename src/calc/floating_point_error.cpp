@@ -54,8 +54,8 @@ void FloatingPointGuard::check() const
 
 void FloatingPointGuard::fail(const char *what) const
 {
-    throw FloatingPointError(u"Floating-point fault in %1: %2."_s.arg(QString::fromUtf8(m_routine),
-                                                                       QString::fromUtf8(what)));
+    throw FloatingPointError(
+        u"Floating-point fault in %1: %2."_s.arg(QString::fromUtf8(m_routine), QString::fromUtf8(what)));
 }
 
 } // namespace kv::calc

@@ -62,8 +62,10 @@ double ModelAgeError(double lambda, double c0, double c1, double c2, double k, d
     const long double dy = static_cast<long double>(k) * sigmaY;
     const long double dx = static_cast<long double>(k) * sigmaX;
     const long double a0 = ModelAge(lambda, c0, c1, c2, y, x);
-    const long double aPlus = ModelAge(lambda, c0, c1, c2, static_cast<double>(y + dy), static_cast<double>(x + dx));
-    const long double aMinus = ModelAge(lambda, c0, c1, c2, static_cast<double>(y - dy), static_cast<double>(x - dx));
+    const long double aPlus =
+        ModelAge(lambda, c0, c1, c2, static_cast<double>(y + dy), static_cast<double>(x + dx));
+    const long double aMinus =
+        ModelAge(lambda, c0, c1, c2, static_cast<double>(y - dy), static_cast<double>(x - dx));
     return guard.result(std::sqrt((aPlus - a0) * (aPlus - a0) + (a0 - aMinus) * (a0 - aMinus) + 1e-6L));
 }
 

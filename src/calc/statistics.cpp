@@ -29,7 +29,7 @@ double LogGamma(double xx)
     // The series has poles and negative sums below 0; the logarithm of Γ is only asked for x > 0.
     if (!(xx > 0))
         throw FloatingPointError(u"LogGamma needs a positive argument, not %1."_s.arg(xx));
-    static constexpr long double coefficients[6] = {76.18009173L,   -86.50532033L,    24.01409822L,
+    static constexpr long double coefficients[6] = {76.18009173L,  -86.50532033L,  24.01409822L,
                                                     -1.231739516L, 0.00120858003L, -0.00000536382L};
     long double x = xx - 1.0L;
     long double tmp = x + 5.5L;
@@ -86,11 +86,11 @@ double IncompleteBeta(double a, double b, double x, Interaction &ui)
     }
     long double bt = 0;
     if (x != 0 && x != 1) {
-        bt = std::exp(static_cast<long double>(LogGamma(a + b)) - LogGamma(a) - LogGamma(b)
-                      + a * std::log(static_cast<long double>(x)) + b * std::log(1.0L - x));
+        bt = std::exp(static_cast<long double>(LogGamma(a + b)) - LogGamma(a) - LogGamma(b) +
+                      a * std::log(static_cast<long double>(x)) + b * std::log(1.0L - x));
     }
     // The continued fraction converges fast only on one side of the mean; use the symmetry on the other.
-    if (x < (a + 1.0L) / (a + b + 2.0L)) {
+    if (x < (a + 1.0L) / (static_cast<long double>(a) + b + 2)) {
         if (a == 0)
             return guard.result(1);
         return guard.result(bt * BetaContinuedFraction(a, b, x, ui) / a);
@@ -119,8 +119,8 @@ double StudentT95(double df)
         t = 12.706L;
     } else if (df > 1) {
         const long double u = df - 0.85L;
-        t = 1.96L - 0.00554568L / std::sqrt(u) + 2.4059333L / u + 0.6711777L / (u * u)
-            - 0.3831214L / (u * u * u);
+        t = 1.96L - 0.00554568L / std::sqrt(u) + 2.4059333L / u + 0.6711777L / (u * u) -
+            0.3831214L / (u * u * u);
     } else if (df > 0) {
         const long double d = df;
         t = 1 / (0.11085L * d * d - 0.00765L * d - 0.02446L * d * d * d);

@@ -50,28 +50,29 @@ void TestModelAge::modelAge_data()
 
     QTest::newRow("linear") << smLambda << churNd << churSmNd << 0.0 << 0.5115 << 0.11 << 1993.93349315054602
                             << 1e-9;
-    QTest::newRow("linear, sample on the reservoir") << smLambda << churNd << churSmNd << 0.0 << churNd << 0.11
-                                                     << 0.0 << 0.0;
+    QTest::newRow("linear, sample on the reservoir")
+        << smLambda << churNd << churSmNd << 0.0 << churNd << 0.11 << 0.0 << 0.0;
     // The sample's line never meets the reservoir (q = -1): no logarithm, age 0.
     QTest::newRow("linear, q not positive") << smLambda << 0.5 << 0.2 << 0.0 << 0.3 << 0.3 << 0.0 << 0.0;
     QTest::newRow("c0 = 0") << smLambda << 0.0 << churSmNd << 0.0 << 0.5115 << 0.11 << FailedModelAge << 0.0;
     QTest::newRow("c0 negative, quadratic")
         << smLambda << -0.5 << -1.4e-12 << 5e-23 << 0.5115 << 0.11 << FailedModelAge << 0.0;
     // No reservoir parent/daughter ratio: there is no line to meet, so no model age.
-    QTest::newRow("linear, c1 = 0") << smLambda << churNd << 0.0 << 0.0 << 0.5115 << 0.11 << FailedModelAge << 0.0;
-    QTest::newRow("linear, c1 negative") << smLambda << churNd << -0.1 << 0.0 << 0.5115 << 0.11 << FailedModelAge
-                                         << 0.0;
+    QTest::newRow("linear, c1 = 0") << smLambda << churNd << 0.0 << 0.0 << 0.5115 << 0.11 << FailedModelAge
+                                    << 0.0;
+    QTest::newRow("linear, c1 negative")
+        << smLambda << churNd << -0.1 << 0.0 << 0.5115 << 0.11 << FailedModelAge << 0.0;
     // Newton from 4.6 Ga takes five steps here; the last step moves less than 20000 years, and the
     // convergence is quadratic, so the age is far closer than that.
     QTest::newRow("quadratic") << smLambda << 0.51315 << -1.4e-12 << 5e-23 << 0.5115 << 0.11
                                << 3224.22988608156085 << 1e-6;
     // 1 + 1e-18·t² has no root: Newton wanders (it stays below 2e11 years) and gives up after 50 steps.
-    QTest::newRow("quadratic without a root") << smLambda << 1.0 << 0.0 << 1e-18 << 0.0 << 0.0 << FailedModelAge
-                                              << 0.0;
+    QTest::newRow("quadratic without a root")
+        << smLambda << 1.0 << 0.0 << 1e-18 << 0.0 << 0.0 << FailedModelAge << 0.0;
     // F'(4.6e9) = 2·c2·4.6e9 + c1 is exactly 0 with these powers of two: the iteration fails at once.
     QTest::newRow("zero derivative at the start")
-        << smLambda << 1.0 << -4.6e9 * std::ldexp(1.0, -59) << std::ldexp(1.0, -60) << 0.5 << 0.0 << FailedModelAge
-        << 0.0;
+        << smLambda << 1.0 << -4.6e9 * std::ldexp(1.0, -59) << std::ldexp(1.0, -60) << 0.5 << 0.0
+        << FailedModelAge << 0.0;
 }
 
 void TestModelAge::modelAge()
@@ -97,7 +98,8 @@ void TestModelAge::modelAgeFaults_data()
     QTest::addColumn<double>("y");
     QTest::addColumn<double>("x");
 
-    QTest::newRow("x equal to the reservoir's ratio") << smLambda << churNd << churSmNd << 0.0 << 0.5115 << churSmNd;
+    QTest::newRow("x equal to the reservoir's ratio")
+        << smLambda << churNd << churSmNd << 0.0 << 0.5115 << churSmNd;
     QTest::newRow("lambda 0, linear") << 0.0 << churNd << churSmNd << 0.0 << 0.5115 << 0.11;
     // e^(λt) overflows even extended precision at t = 4.6e9 when λ = 1e-5.
     QTest::newRow("exponential overflows") << 1e-5 << 0.51315 << -1.4e-12 << 5e-23 << 0.5115 << 0.11;
@@ -154,14 +156,15 @@ void TestModelAge::weightedMeanOfSamples_data()
     QTest::newRow("n negative") << two << QList<double>{1, 1} << -3 << 0.0 << 0.0 << 0.0 << 0.0 << 0;
     // One sample: its error is both errors (the weighted mean of dates gives external 0 instead).
     QTest::newRow("n = 1") << two << QList<double>{3, 1} << 1 << 100.0 << 3.0 << 3.0 << 0.0 << 1;
-    QTest::newRow("two identical") << QList<double>{250, 250} << QList<double>{1, 1} << 2 << 250.0 << M_SQRT1_2
-                                   << 0.0 << 0.0 << 2;
-    // Worked by hand: weights 1 and 1 in pass 1 (the zero error counts 1), then 2 and 2/3; see the dates test.
+    QTest::newRow("two identical") << QList<double>{250, 250} << QList<double>{1, 1} << 2 << 250.0
+                                   << M_SQRT1_2 << 0.0 << 0.0 << 2;
+    // Worked by hand: weights 1 and 1 in pass 1 (the zero error counts 1), then 2 and 2/3; see the dates
+    // test.
     QTest::newRow("zero error") << two << QList<double>{0, 1} << 2 << 101.0 << M_SQRT1_2 << 1.0 << 2.0 << 2;
     // Only the first n entries count, whatever lies behind them.
-    QTest::newRow("entries past n ignored") << QList<double>{10, 12, 14, 1e6} << QList<double>{1, 1, 2, 0} << 3
-                                            << 11.3333333333333333 << 0.666666666666666667 << 0.987375508236472804
-                                            << 1.56327543424317618 << 3;
+    QTest::newRow("entries past n ignored")
+        << QList<double>{10, 12, 14, 1e6} << QList<double>{1, 1, 2, 0} << 3 << 11.3333333333333333
+        << 0.666666666666666667 << 0.987375508236472804 << 1.56327543424317618 << 3;
 }
 
 void TestModelAge::weightedMeanOfSamples()

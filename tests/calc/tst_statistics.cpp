@@ -56,13 +56,14 @@ void TestStatistics::normalDensity_data()
     QTest::addColumn<double>("tolerance");
 
     QTest::newRow("at the mean") << 5.0 << 5.0 << 1.0 << 0.398942280401432678 << 1e-15;
-    QTest::newRow("one half sigma out, sigma 2") << 1.0 << 0.0 << 2.0 << 0.176032663382149739 << 1e-15; // mpmath
+    QTest::newRow("one half sigma out, sigma 2")
+        << 1.0 << 0.0 << 2.0 << 0.176032663382149739 << 1e-15; // mpmath
     QTest::newRow("sigma 0") << 5.0 << 5.0 << 0.0 << 0.0 << 0.0;
     QTest::newRow("negative sigma") << 5.0 << 5.0 << -1.0 << -0.398942280401432678 << 1e-15;
     // With a tiny sigma the density just inside z² = 2000 is still representable, so the cut shows:
     // z = 44.72 (z² = 1999.9) gives exp(-z²/2)/(√(2π)σ) = 2.151955404363e-135 (mpmath), z = 44.73 gives 0.
-    QTest::newRow("z squared just below 2000") << 44.72e-300 << 0.0 << 1e-300 << 2.15195540436306564e-135
-                                               << 1e-144;
+    QTest::newRow("z squared just below 2000")
+        << 44.72e-300 << 0.0 << 1e-300 << 2.15195540436306564e-135 << 1e-144;
     QTest::newRow("z squared just above 2000") << 44.73e-300 << 0.0 << 1e-300 << 0.0 << 0.0;
     QTest::newRow("far out") << 1e300 << 0.0 << 1.0 << 0.0 << 0.0;
 }
@@ -156,15 +157,16 @@ void TestStatistics::fProbability_data()
     QTest::addColumn<double>("expected");
     QTest::addColumn<double>("tolerance");
 
-    QTest::newRow("9, 999, MSWD 1") << 9.0 << 999.0 << 1.0 << 0.438101736301224513 << 1e-7; // mpmath
-    QTest::newRow("9, 999, MSWD 2") << 9.0 << 999.0 << 2.0 << 0.0363263566092007864 << 1e-8; // mpmath
+    QTest::newRow("9, 999, MSWD 1") << 9.0 << 999.0 << 1.0 << 0.438101736301224513 << 1e-7;      // mpmath
+    QTest::newRow("9, 999, MSWD 2") << 9.0 << 999.0 << 2.0 << 0.0363263566092007864 << 1e-8;     // mpmath
     QTest::newRow("27, 999, MSWD 1.5") << 27.0 << 999.0 << 1.5 << 0.0491290067736434313 << 1e-8; // mpmath
-    QTest::newRow("3, 7 below the mean") << 3.0 << 7.0 << 0.5 << 0.694036387568813724 << 1e-7; // mpmath
+    QTest::newRow("3, 7 below the mean") << 3.0 << 7.0 << 0.5 << 0.694036387568813724 << 1e-7;   // mpmath
     // 5% points of the F distribution (table): F(1, 10) = 4.96, F(5, 20) = 2.71, to the table's 3 digits.
     QTest::newRow("table F(1, 10) 5%") << 1.0 << 10.0 << 4.96 << 0.05 << 2e-4;
     QTest::newRow("table F(5, 20) 5%") << 5.0 << 20.0 << 2.71 << 0.05 << 2e-4;
     QTest::newRow("f = 0") << 9.0 << 999.0 << 0.0 << 1.0 << 0.0;
-    QTest::newRow("MSWD rounded below 0") << 9.0 << 999.0 << -0.001 << 0.999999999999468118 << 1e-9; // as +0.001
+    QTest::newRow("MSWD rounded below 0")
+        << 9.0 << 999.0 << -0.001 << 0.999999999999468118 << 1e-9; // as +0.001
     QTest::newRow("one date: df1 = 0") << 0.0 << 999.0 << 0.0 << 1.0 << 0.0;
 }
 
@@ -223,12 +225,12 @@ void TestStatistics::weightedMeanOfAges_data()
 
     QTest::newRow("none") << QList<double>{} << QList<double>{} << 0.0 << 0.0 << 0.0 << 0.0 << 0;
     QTest::newRow("one date") << QList<double>{100} << QList<double>{2} << 100.0 << 2.0 << 0.0 << 0.0 << 1;
-    QTest::newRow("two identical") << QList<double>{250, 250} << QList<double>{1, 1} << 250.0 << M_SQRT1_2 << 0.0
-                                   << 0.0 << 2;
+    QTest::newRow("two identical") << QList<double>{250, 250} << QList<double>{1, 1} << 250.0 << M_SQRT1_2
+                                   << 0.0 << 0.0 << 2;
     // Pass 1 weighs the σ = 0 date 1: mean 101, internal 1/√2. Pass 2 weighs 2 and 2/3:
     // T0 = 8/3, T1 = 268, T2 = 26936, T3 = 8/3, so MSWD = 26936 - 268²·3/8 = 2 and external = 1.
-    QTest::newRow("sigma 0") << QList<double>{100, 102} << QList<double>{0, 1} << 101.0 << M_SQRT1_2 << 1.0 << 2.0
-                             << 2;
+    QTest::newRow("sigma 0") << QList<double>{100, 102} << QList<double>{0, 1} << 101.0 << M_SQRT1_2 << 1.0
+                             << 2.0 << 2;
     // Exact rational arithmetic in python3 (fractions) for pass 1, mpmath for pass 2.
     QTest::newRow("three dates") << QList<double>{10, 12, 14} << QList<double>{1, 1, 2} << 11.3333333333333333
                                  << 0.666666666666666667 << 0.987375508236472804 << 1.56327543424317618 << 3;
