@@ -151,8 +151,44 @@ void Connection::open(bool create, const QString &requiredTable)
     }
 }
 
+QSqlDatabase Connection::streamingDatabase(const Dataset *owner)
+{
+    QSqlDatabase main = database();
+    const QString name = m_streams.value(owner);
+    if (!name.isEmpty()) {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen())
+            return db;
+    }
+    const QString newName = u"%1#stream%2"_s.arg(m_qtName).arg(connectionCounter.fetchAndAddRelaxed(1));
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(main, newName);
+    if (!db.open()) {
+        const QSqlError error = db.lastError();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(newName);
+        throw DatabaseError(u"Cannot open the database %1: %2"_s.arg(describe(), error.text()));
+    }
+    m_streams.insert(owner, newName);
+    return db;
+}
+
+void Connection::dropStreamingDatabase(const Dataset *owner)
+{
+    const QString name = m_streams.take(owner);
+    if (name.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 void Connection::close()
 {
+    const QList<const Dataset *> owners = m_streams.keys();
+    for (const Dataset *owner : owners)
+        dropStreamingDatabase(owner);
     if (!QSqlDatabase::contains(m_qtName))
         return;
     {

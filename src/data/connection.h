@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "data/schema.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariantList>
@@ -68,6 +69,11 @@ public:
     /// An engine error as the DatabaseError the handlers understand, naming the database.
     DatabaseError translate(const QSqlError &error, const QString &context = {}) const;
 
+    /// PostgreSQL streams a result row by row only while nothing else runs on its connection, so a
+    /// dataset that may read a very large result reads it through a connection of its own.
+    QSqlDatabase streamingDatabase(const Dataset *owner);
+    void dropStreamingDatabase(const Dataset *owner);
+
     /// Datasets reading through this connection. When the database refuses a write because this
     /// connection's open cursors still hold an old snapshot (another program wrote since), the cursors
     /// are released and the write is tried once more.
@@ -87,6 +93,7 @@ private:
     QString m_location;
     Backend m_backend = Backend::SQLite;
     QList<Dataset *> m_readers;
+    QHash<const Dataset *, QString> m_streams; // owner -> Qt connection name
 };
 
 /// Commits on commit(), rolls back when left without it.

@@ -50,12 +50,16 @@ Dataset::Dataset(const QString &name, Connection *connection, QObject *parent)
 Dataset::~Dataset()
 {
     releaseCursor();
+    if (m_connection)
+        m_connection->dropStreamingDatabase(this);
 }
 
 void Dataset::setConnection(Connection *connection)
 {
     close();
     releaseCursor();
+    if (m_connection)
+        m_connection->dropStreamingDatabase(this);
     m_connection = connection;
 }
 
@@ -150,10 +154,13 @@ void Dataset::bindParams(QSqlQuery &query) const
 void Dataset::execute()
 {
     prepare();
-    auto query = std::make_unique<QSqlQuery>(m_connection->database());
     // PostgreSQL's driver streams a forward-only result only while no other statement runs on the
-    // connection, so there the whole result is held by the client library and read row by row from it.
-    query->setForwardOnly(m_connection->backend() != Backend::PostgreSQL);
+    // connection: a streamed dataset gets a connection of its own, the others receive their (small)
+    // result whole and read it row by row from the client library.
+    const bool postgres = m_connection->backend() == Backend::PostgreSQL;
+    auto query = std::make_unique<QSqlQuery>(postgres && m_streamed ? m_connection->streamingDatabase(this)
+                                                                    : m_connection->database());
+    query->setForwardOnly(!postgres || m_streamed);
     const QString text = effectiveSql();
     if (!query->prepare(text))
         throw m_connection->translate(query->lastError(), text);

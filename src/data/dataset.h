@@ -59,6 +59,10 @@ public:
     /// Forward-only datasets keep only a short window of rows.
     void setForwardOnly(bool forwardOnly) { m_forwardOnly = forwardOnly; }
     bool isForwardOnly() const { return m_forwardOnly; }
+    /// A dataset that may read a very large result (the result set of a query): on PostgreSQL it streams
+    /// its rows through a connection of its own instead of receiving the whole result at once.
+    void setStreamed(bool streamed) { m_streamed = streamed; }
+    bool isStreamed() const { return m_streamed; }
     /// The table live edits are written to; found in "select ... from TABLE" when not set.
     void setTableName(const QString &table) { m_tableName = table; }
     QString tableName() const;
@@ -183,6 +187,7 @@ private:
     QHash<QString, QVariant> m_params;
     bool m_live = false;
     bool m_forwardOnly = false;
+    bool m_streamed = false;
     QString m_tableName;
     QString m_filter;
     bool m_filtered = false;

@@ -143,6 +143,8 @@ TdmKVResults::TdmKVResults(Interaction &ui, QObject *parent) : QObject(parent), 
     GroupingFree = make(u"GroupingFree"_s, R, {u"select Grouping from Grouping"_s}, true);
     for (Dataset *d : {Query1, Querydm, IsoResults})
         addAgeFields(*d);
+    Query1->setStreamed(true);
+    Querydm->setStreamed(true);
 
     QResults = make(u"QResults"_s, R, detail(u"IsoRgr30"_s), true, Query1);
     addAgeFields(*QResults);
