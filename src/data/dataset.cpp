@@ -189,6 +189,7 @@ void Dataset::execute()
     m_windowStart = 0;
     m_fetched = 0;
     m_fetchedAll = false;
+    m_resetPending = true;
 }
 
 bool Dataset::fetchOne()
@@ -367,7 +368,9 @@ void Dataset::close()
     m_countCache = -1;
     m_state = State::Inactive;
     m_bof = m_eof = true;
+    m_resetPending = false;
     emit stateChanged();
+    emit rowsReset();
     emit afterClose();
 }
 
@@ -410,6 +413,10 @@ void Dataset::onMasterChanged()
 
 void Dataset::notifyScroll()
 {
+    if (m_resetPending && m_disableCount == 0) {
+        m_resetPending = false;
+        emit rowsReset();
+    }
     if (m_disableCount > 0) {
         m_scrollPending = true;
         return;
@@ -428,7 +435,7 @@ void Dataset::enableControls()
         return;
     if (--m_disableCount == 0 && m_scrollPending) {
         m_scrollPending = false;
-        emit afterScroll();
+        notifyScroll();
     }
 }
 
@@ -616,6 +623,54 @@ QVariant Dataset::value(const QString &field) const
     }
     const Row *row = currentRow();
     return row ? row->value(column) : QVariant();
+}
+
+QVariant Dataset::valueAt(int row, const QString &field)
+{
+    requireOpen();
+    if ((m_state != State::Browse && row == m_position) || row == m_position)
+        return value(field);
+    if (!ensureRow(row))
+        return {};
+    const int saved = m_position;
+    const State state = m_state;
+    m_position = row;
+    m_state = State::Browse; // read the stored row, not the one in edit
+    QVariant result;
+    try {
+        result = value(field);
+    } catch (...) {
+        m_position = saved;
+        m_state = state;
+        throw;
+    }
+    m_position = saved;
+    m_state = state;
+    return result;
+}
+
+QString Dataset::displayTextAt(int row, const QString &field)
+{
+    requireOpen();
+    if (row == m_position)
+        return displayText(field);
+    if (!ensureRow(row))
+        return {};
+    const int saved = m_position;
+    const State state = m_state;
+    m_position = row;
+    m_state = State::Browse;
+    QString result;
+    try {
+        result = displayText(field);
+    } catch (...) {
+        m_position = saved;
+        m_state = state;
+        throw;
+    }
+    m_position = saved;
+    m_state = state;
+    return result;
 }
 
 QString Dataset::displayText(const QString &field) const
@@ -808,6 +863,7 @@ bool Dataset::post()
         m_position = at;
         if (m_countCache >= 0)
             ++m_countCache;
+        m_resetPending = true;
     } else if (m_position >= m_windowStart && m_position < m_windowStart + int(m_rows.size())) {
         m_rows[size_t(m_position - m_windowStart)] = m_buffer;
     }
@@ -974,6 +1030,7 @@ void Dataset::remove()
     }
     if (m_position < 0)
         m_bof = m_eof = true;
+    m_resetPending = true;
     emit afterDelete();
     notifyScroll();
 }

@@ -100,6 +100,9 @@ public:
     QStringList fieldNames() const;
     bool hasField(const QString &field) const;
     QVariant value(const QString &field) const;
+    /// A field of another row, read without moving the cursor (for grids); null past the last row.
+    QVariant valueAt(int row, const QString &field);
+    QString displayTextAt(int row, const QString &field);
     QString text(const QString &field) const { return value(field).toString(); }
     /// The value as the record view shows it, with the field's display format.
     QString displayText(const QString &field) const;
@@ -147,6 +150,8 @@ signals:
     void afterPost();
     void afterDelete();
     void stateChanged();
+    /// The rows were read anew (open, refresh, a master's move, a filter) or a row came or went.
+    void rowsReset();
     /// A value of the row in edit changed.
     void fieldChanged(const QString &field);
 
@@ -214,6 +219,7 @@ private:
     int m_insertedAt = -1; // where an inserted row stands in the window
     int m_disableCount = 0;
     bool m_scrollPending = false;
+    bool m_resetPending = false;
     PostErrorHandler m_postErrorHandler;
 };
 
