@@ -112,6 +112,9 @@ ChartView::ChartView(QWidget *parent) : QCustomPlot(parent)
         axis->setLabelFont(labelFont);
         axis->setLabelPadding(6);
     }
+    // Room on the right and top for the halves of the last tick labels, which QCustomPlot leaves
+    // out rather than clip when they would cross the edge of the chart.
+    axisRect()->setMinimumMargins(QMargins(15, 15, 40, 15));
     // Frame the plot, as printed figures are.
     xAxis2->setVisible(true);
     yAxis2->setVisible(true);
@@ -127,6 +130,7 @@ ChartView::ChartView(QWidget *parent) : QCustomPlot(parent)
     legend->setFillOrder(QCPLegend::foColumnsFirst);
     legend->setWrap(LegendColumns);
     legend->setIconSize(24, 14);
+    legend->setMargins(QMargins(12, 2, 12, 6));
     // Below the plot, so the legend never hides points.
     axisRect()->insetLayout()->take(legend);
     plotLayout()->addElement(1, 0, legend);
@@ -297,6 +301,11 @@ void ChartView::drawPairs()
         }
         if (points == 0)
             continue;
+        if (std::isnan(keys.last())) {
+            order.removeLast();
+            keys.removeLast();
+            values.removeLast();
+        }
 
         const QString label = m_grid.seriesLabel(s);
         QCPAbstractPlottable *plottable = nullptr;
