@@ -138,8 +138,14 @@ ChartView::ChartView(QWidget *parent) : QCustomPlot(parent)
     legend->setVisible(true);
 
     // Once the user drags or zooms a map, its view is theirs.
-    connect(this, &QCustomPlot::mousePress, this, [this] { m_keepMapProportions = false; });
-    connect(this, &QCustomPlot::mouseWheel, this, [this] { m_keepMapProportions = false; });
+    connect(this, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
+        if (m_grid.isEnabled() && event->button() == Qt::LeftButton)
+            m_keepMapProportions = false;
+    });
+    connect(this, &QCustomPlot::mouseWheel, this, [this] {
+        if (m_grid.isEnabled())
+            m_keepMapProportions = false;
+    });
 
     m_saveAction = new QAction(u"Save chart as..."_s, this);
     connect(m_saveAction, &QAction::triggered, this, &ChartView::saveChartAs);
@@ -413,6 +419,7 @@ void ChartView::saveChart(const QString &fileName, int width, int height)
         generator.setViewBox(QRect(0, 0, w, h));
         generator.setTitle(m_grid.title());
         generator.setDescription(u"Kelvora chart"_s);
+        generator.setResolution(96); // the screen's, so text keeps its size against the plot
         QCPPainter painter;
         if (painter.begin(&generator)) {
             painter.setMode(QCPPainter::pmVectorized);

@@ -199,6 +199,7 @@ private slots:
     void mapKeepsProportions();
     void mapOutlinesBreakAtEmptyRows();
     void refreshRereadsGrid();
+    void largestGridDraws();
     void enabledControlsInteraction();
     void save_data();
     void save();
@@ -274,8 +275,10 @@ void TestChartView::styles()
 
     // KV_CHART_IMAGES=folder keeps the pictures for a look by eye.
     const QString folder = qEnvironmentVariable("KV_CHART_IMAGES");
-    if (!folder.isEmpty())
-        view.saveChart(QDir(folder).filePath(u"chart_%1.png"_s.arg(name)), 900, 600);
+    if (!folder.isEmpty()) {
+        for (const QString &extension : {u"png"_s, u"svg"_s, u"pdf"_s})
+            view.saveChart(QDir(folder).filePath(u"chart_%1.%2"_s.arg(name, extension)), 900, 600);
+    }
 }
 
 void TestChartView::errorBarsFollowLimits()
@@ -349,6 +352,14 @@ void TestChartView::mapKeepsProportions()
         QVERIFY(view.yAxis->range().contains(latitude));
     for (const double longitude : {25.3, 33.0})
         QVERIFY(view.xAxis->range().contains(longitude));
+
+    // A file of another shape than the window is laid out afresh.
+    view.saveChart(m_dir.filePath(u"wide.png"_s), 1200, 400);
+    const QRect wide = view.axisRect()->rect();
+    QVERIFY(wide.width() > 2 * wide.height());
+    QVERIFY(std::abs(wide.width() / view.xAxis->range().size() / (wide.height() / view.yAxis->range().size())
+                     - 0.9245)
+            < 0.01);
 }
 
 void TestChartView::mapOutlinesBreakAtEmptyRows()
@@ -393,6 +404,32 @@ void TestChartView::refreshRereadsGrid()
     view.grid().setTitle(QString());
     view.refresh();
     QVERIFY(!qobject_cast<QCPTextElement *>(view.plotLayout()->element(0, 0)));
+}
+
+void TestChartView::largestGridDraws()
+{
+    // Every row of the largest grid, five groups of dates with their limits.
+    ChartGrid grid(ChartGrid::MaxCount, 15);
+    grid.setStyle(ChartStyle::Dates);
+    for (int r = 1; r <= grid.rowCount(); ++r) {
+        grid.setRow(r);
+        for (int c = 1; c <= 15; ++c) {
+            grid.setColumn(c);
+            const double date = 100.0 * ((c - 1) / 3 + 1) + r * 0.01;
+            grid.setData(QString::number(c % 3 == 1 ? date + 5 : c % 3 == 2 ? date - 5 : date, 'f', 2));
+        }
+    }
+    ChartView view;
+    view.resize(900, 600);
+    view.setGrid(grid);
+    const QImage image = view.toPixmap(900, 600).toImage();
+    QCOMPARE(view.graphCount(), 5);
+    QCOMPARE(view.plottableCount(), 10);
+    QCOMPARE(view.graph(4)->dataCount(), ChartGrid::MaxCount);
+    QCOMPARE(view.xAxis->range().upper, ChartGrid::MaxCount + 0.5);
+    QVERIFY(view.yAxis->range().contains(100 + 0.01 - 5));
+    QVERIFY(view.yAxis->range().contains(500 + 327.67 + 5));
+    QVERIFY(pixelsNear(image, ChartView::seriesColor(5)) > 15);
 }
 
 void TestChartView::enabledControlsInteraction()
