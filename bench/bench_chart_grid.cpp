@@ -35,8 +35,8 @@ int main()
     grid.setRowCount(160);
     const qint64 shrink = timer.elapsed();
 
-    out << u"cells %1: fill %2 ms, read %3 ms (sum %4), shrink to 160 rows %5 ms\n"_s.arg(
-        kv::ChartGrid::MaxCount * columns)
+    out << u"cells %1: fill %2 ms, read %3 ms (sum %4), shrink to 160 rows %5 ms\n"_s
+               .arg(kv::ChartGrid::MaxCount * columns)
                .arg(fill)
                .arg(read)
                .arg(sum, 0, 'f', 1)

@@ -17,8 +17,8 @@ namespace {
 void checkCount(int count, const QString &what)
 {
     if (count < 0 || count > ChartGrid::MaxCount)
-        throw InputError(u"The chart's %1 count %2 is outside 0 to %3."_s.arg(what).arg(count).arg(
-            ChartGrid::MaxCount));
+        throw InputError(
+            u"The chart's %1 count %2 is outside 0 to %3."_s.arg(what).arg(count).arg(ChartGrid::MaxCount));
 }
 
 void checkIndex(int index, int count, const QString &what)
@@ -26,8 +26,7 @@ void checkIndex(int index, int count, const QString &what)
     if (index < 1 || index > count) {
         if (count == 0)
             throw InputError(u"The chart has no %1s, so %1 %2 cannot be selected."_s.arg(what).arg(index));
-        throw InputError(
-            u"Chart %1 %2 is outside %1s 1 to %3."_s.arg(what).arg(index).arg(count));
+        throw InputError(u"Chart %1 %2 is outside %1s 1 to %3."_s.arg(what).arg(index).arg(count));
     }
 }
 
@@ -108,10 +107,10 @@ void ChartGrid::setColumn(int column)
 void ChartGrid::setData(const QString &text)
 {
     if (m_row < 1 || m_column < 1)
-        throw InputError(u"The chart has no current cell to write \"%1\" into (%2 rows, %3 columns)."_s
-                             .arg(text)
-                             .arg(m_rowCount)
-                             .arg(m_columnCount));
+        throw InputError(
+            u"The chart has no current cell to write \"%1\" into (%2 rows, %3 columns)."_s.arg(text)
+                .arg(m_rowCount)
+                .arg(m_columnCount));
     const std::optional<double> number = parseNumber(text);
     if (number)
         m_cells.insert(key(m_row, m_column), *number);
@@ -163,8 +162,8 @@ void ChartGrid::setAxisMajorDivisions(int axis, int divisions)
 {
     ChartAxis &scale = axisRef(axis);
     if (divisions < 1 || divisions > MaxCount)
-        throw InputError(u"The chart's number of major divisions %1 is outside 1 to %2."_s.arg(divisions).arg(
-            MaxCount));
+        throw InputError(
+            u"The chart's number of major divisions %1 is outside 1 to %2."_s.arg(divisions).arg(MaxCount));
     scale.majorDivisions = divisions;
 }
 
@@ -211,8 +210,8 @@ void ChartGrid::setOutline(int firstColumn, bool outline)
 {
     if (firstColumn < 1 || firstColumn > MaxCount || firstColumn % 2 == 0)
         throw InputError(
-            u"Chart column %1 does not start a column pair; pairs start at odd columns 1 to %2."_s.arg(
-                firstColumn)
+            u"Chart column %1 does not start a column pair; pairs start at odd columns 1 to %2."_s
+                .arg(firstColumn)
                 .arg(MaxCount));
     if (outline)
         m_outlines.insert(firstColumn);

@@ -10,7 +10,8 @@
 namespace kv {
 
 /// How a chart draws its grid: a design setting of the window that holds the chart.
-enum class ChartStyle {
+enum class ChartStyle
+{
     Dates,   // series g: column 3g - 2 upper limit, 3g - 1 lower limit, 3g the date; one date per row
     Scatter, // series j: columns 2j - 1 (X) and 2j (Y); one point per row
     Curves,  // as Scatter, drawn as a line through the rows in order
@@ -18,7 +19,11 @@ enum class ChartStyle {
 };
 
 /// Axis identifiers of the chart operations.
-enum ChartAxisId : int { AxisX = 0, AxisY = 1 };
+enum ChartAxisId : int
+{
+    AxisX = 0,
+    AxisY = 1
+};
 
 /// Value scale and title of one chart axis.
 struct ChartAxis

@@ -44,9 +44,15 @@ private:
 QCPScatterStyle::ScatterShape seriesShape(int series)
 {
     static const QCPScatterStyle::ScatterShape shapes[] = {
-        QCPScatterStyle::ssCircle,   QCPScatterStyle::ssSquare,           QCPScatterStyle::ssTriangle,
-        QCPScatterStyle::ssDiamond,  QCPScatterStyle::ssTriangleInverted, QCPScatterStyle::ssCrossCircle,
-        QCPScatterStyle::ssPlusSquare, QCPScatterStyle::ssStar,           QCPScatterStyle::ssCross,
+        QCPScatterStyle::ssCircle,
+        QCPScatterStyle::ssSquare,
+        QCPScatterStyle::ssTriangle,
+        QCPScatterStyle::ssDiamond,
+        QCPScatterStyle::ssTriangleInverted,
+        QCPScatterStyle::ssCrossCircle,
+        QCPScatterStyle::ssPlusSquare,
+        QCPScatterStyle::ssStar,
+        QCPScatterStyle::ssCross,
         QCPScatterStyle::ssPlus,
     };
     return shapes[(series - 1) % std::size(shapes)];
@@ -58,8 +64,8 @@ QCPScatterStyle seriesMarker(int series, double size = 7.0)
     QColor fill = color;
     fill.setAlpha(90); // overlapping points stay visible
     const QCPScatterStyle::ScatterShape shape = seriesShape(series);
-    const bool open = shape == QCPScatterStyle::ssCross || shape == QCPScatterStyle::ssPlus
-                      || shape == QCPScatterStyle::ssStar;
+    const bool open = shape == QCPScatterStyle::ssCross || shape == QCPScatterStyle::ssPlus ||
+                      shape == QCPScatterStyle::ssStar;
     return QCPScatterStyle(shape, QPen(color, 1.4), open ? QBrush(Qt::NoBrush) : QBrush(fill), size);
 }
 
@@ -139,11 +145,11 @@ ChartView::ChartView(QWidget *parent) : QCustomPlot(parent)
 
     // Once the user drags or zooms a map, its view is theirs.
     connect(this, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
-        if (m_grid.isEnabled() && event->button() == Qt::LeftButton)
+        if (interactions().testFlag(QCP::iRangeDrag) && event->button() == Qt::LeftButton)
             m_keepMapProportions = false;
     });
     connect(this, &QCustomPlot::mouseWheel, this, [this] {
-        if (m_grid.isEnabled())
+        if (interactions().testFlag(QCP::iRangeZoom))
             m_keepMapProportions = false;
     });
 
@@ -348,24 +354,26 @@ void ChartView::drawPairs()
 void ChartView::setUpAxis(QCPAxis *axis, const ChartAxis &scale, QCPRange automaticRange, bool integerTicks)
 {
     axis->setLabel(scale.title);
+    QSharedPointer<QCPAxisTicker> ticker;
     // A minimum at or above the maximum draws nothing useful, so such a scale follows the data.
     if (!scale.automatic && scale.minimum < scale.maximum) {
-        axis->setTicker(QSharedPointer<QCPAxisTicker>(new DivisionTicker(scale.majorDivisions)));
+        ticker.reset(new DivisionTicker(scale.majorDivisions));
         axis->setRange(scale.minimum, scale.maximum);
-        return;
-    }
-    if (integerTicks) {
-        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
-        ticker->setTickStep(1.0);
-        ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
-        ticker->setTickCount(std::min(scale.majorDivisions, 10));
-        axis->setTicker(ticker);
+    } else if (integerTicks) {
+        auto *fixed = new QCPAxisTickerFixed;
+        fixed->setTickStep(1.0);
+        fixed->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+        fixed->setTickCount(std::min(scale.majorDivisions, 10));
+        ticker.reset(fixed);
+        axis->setRange(automaticRange);
     } else {
-        QSharedPointer<QCPAxisTicker> ticker(new QCPAxisTicker);
+        ticker.reset(new QCPAxisTicker);
         ticker->setTickCount(std::min(scale.majorDivisions, 20));
-        axis->setTicker(ticker);
+        axis->setRange(automaticRange);
     }
-    axis->setRange(automaticRange);
+    axis->setTicker(ticker);
+    // The frame's opposite side carries the same ticks.
+    (axis == xAxis ? xAxis2 : yAxis2)->setTicker(ticker);
 }
 
 void ChartView::updateLayout()
@@ -433,7 +441,8 @@ void ChartView::saveChart(const QString &fileName, int width, int height)
         written = savePdf(fileName, w, h, QCP::epNoCosmetic, u"Kelvora"_s, m_grid.title());
     } else {
         throw FileError(
-            u"The chart cannot be saved as %1: give the file the extension .png, .svg or .pdf."_s.arg(fileName));
+            u"The chart cannot be saved as %1: give the file the extension .png, .svg or .pdf."_s.arg(
+                fileName));
     }
     if (!written)
         throw FileError(u"The chart could not be written to %1."_s.arg(fileName));
@@ -443,8 +452,8 @@ void ChartView::saveChartAs()
 {
     const QStringList filters = saveFilters();
     QString filter = filters.first();
-    QString fileName = QFileDialog::getSaveFileName(this, u"Save chart"_s, QString(), filters.join(u";;"_s),
-                                                    &filter);
+    QString fileName =
+        QFileDialog::getSaveFileName(this, u"Save chart"_s, QString(), filters.join(u";;"_s), &filter);
     if (fileName.isEmpty())
         return;
     if (QFileInfo(fileName).suffix().isEmpty()) {

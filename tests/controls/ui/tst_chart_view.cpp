@@ -102,8 +102,8 @@ ChartGrid curvesGrid()
     for (int k = 0; k <= 500; ++k) {
         const double x = low + k * (high - low) / 500;
         const double a = 100 * std::exp(-0.5 * std::pow((x - 2710) / 40, 2));
-        const double b = 60 * std::exp(-0.5 * std::pow((x - 2050) / 90, 2))
-                         + 35 * std::exp(-0.5 * std::pow((x - 1700) / 60, 2));
+        const double b = 60 * std::exp(-0.5 * std::pow((x - 2050) / 90, 2)) +
+                         35 * std::exp(-0.5 * std::pow((x - 1700) / 60, 2));
         write(grid, k + 1, 1, x);
         write(grid, k + 1, 2, a);
         write(grid, k + 1, 3, x);
@@ -134,9 +134,9 @@ ChartGrid mapGrid()
         write(grid, r + 1, r < 2 ? 1 : 3, samples[r][0]);
         write(grid, r + 1, r < 2 ? 2 : 4, samples[r][1]);
     }
-    const double outline[][2] = {{25.3, -17.8}, {33.0, -18.0}, {32.5, -22.4}, {25.3, -22.4}, {25.3, -17.8},
-                                 {qQNaN(), qQNaN()},
-                                 {26.0, -22.6}, {32.0, -22.6}, {31.8, -27.0}, {26.0, -27.0}, {26.0, -22.6}};
+    const double outline[][2] = {{25.3, -17.8}, {33.0, -18.0},      {32.5, -22.4}, {25.3, -22.4},
+                                 {25.3, -17.8}, {qQNaN(), qQNaN()}, {26.0, -22.6}, {32.0, -22.6},
+                                 {31.8, -27.0}, {26.0, -27.0},      {26.0, -22.6}};
     for (int r = 0; r < int(std::size(outline)); ++r) {
         grid.setRow(r + 1);
         for (int c = 0; c < 2; ++c) {
@@ -150,10 +150,14 @@ ChartGrid mapGrid()
 ChartGrid gridOf(ChartStyle style)
 {
     switch (style) {
-    case ChartStyle::Dates: return datesGrid();
-    case ChartStyle::Scatter: return scatterGrid();
-    case ChartStyle::Curves: return curvesGrid();
-    case ChartStyle::Map: return mapGrid();
+    case ChartStyle::Dates:
+        return datesGrid();
+    case ChartStyle::Scatter:
+        return scatterGrid();
+    case ChartStyle::Curves:
+        return curvesGrid();
+    case ChartStyle::Map:
+        return mapGrid();
     }
     return ChartGrid();
 }
@@ -175,9 +179,9 @@ int pixelsNear(const QImage &image, const QColor &color)
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - color.red()) + std::abs(pixel.green() - color.green())
-                    + std::abs(pixel.blue() - color.blue())
-                < 30)
+            if (std::abs(pixel.red() - color.red()) + std::abs(pixel.green() - color.green()) +
+                    std::abs(pixel.blue() - color.blue()) <
+                30)
                 ++count;
         }
     }
@@ -269,8 +273,7 @@ void TestChartView::styles()
     for (int s = 1; s <= 3; ++s) {
         const int pixels = pixelsNear(image, ChartView::seriesColor(s));
         const bool drawn = s < 3 || style == ChartStyle::Dates; // series 3 of the others is empty
-        QVERIFY2(drawn ? pixels > 15 : pixels == 0,
-                 qPrintable(u"series %1: %2 pixels"_s.arg(s).arg(pixels)));
+        QVERIFY2(drawn ? pixels > 15 : pixels == 0, qPrintable(u"series %1: %2 pixels"_s.arg(s).arg(pixels)));
     }
 
     // KV_CHART_IMAGES=folder keeps the pictures for a look by eye.
@@ -357,9 +360,9 @@ void TestChartView::mapKeepsProportions()
     view.saveChart(m_dir.filePath(u"wide.png"_s), 1200, 400);
     const QRect wide = view.axisRect()->rect();
     QVERIFY(wide.width() > 2 * wide.height());
-    QVERIFY(std::abs(wide.width() / view.xAxis->range().size() / (wide.height() / view.yAxis->range().size())
-                     - 0.9245)
-            < 0.01);
+    QVERIFY(
+        std::abs(wide.width() / view.xAxis->range().size() / (wide.height() / view.yAxis->range().size()) -
+                 0.9245) < 0.01);
 }
 
 void TestChartView::mapOutlinesBreakAtEmptyRows()
