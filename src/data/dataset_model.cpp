@@ -9,12 +9,12 @@ DatasetModel::DatasetModel(Dataset *dataset, QObject *parent) : QAbstractTableMo
 {
     connect(dataset, &Dataset::rowsReset, this, &DatasetModel::reset);
     connect(dataset, &Dataset::afterPost, this, [this] {
-        if (m_dataset && m_dataset->recNo() >= 0)
+        if (m_dataset && m_dataset->recNo() >= 0 && m_dataset->recNo() < rowCount())
             emit dataChanged(index(m_dataset->recNo(), 0), index(m_dataset->recNo(), columnCount() - 1));
     });
     connect(dataset, &Dataset::fieldChanged, this, [this](const QString &field) {
         const int column = int(fields().indexOf(field));
-        if (column >= 0 && m_dataset->recNo() >= 0)
+        if (column >= 0 && m_dataset->recNo() >= 0 && m_dataset->recNo() < rowCount())
             emit dataChanged(index(m_dataset->recNo(), column), index(m_dataset->recNo(), column));
     });
 }
@@ -94,7 +94,7 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
 Qt::ItemFlags DatasetModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (m_dataset && m_dataset->isLive())
+    if (index.isValid() && m_dataset && m_dataset->isLive())
         f |= Qt::ItemIsEditable;
     return f;
 }
