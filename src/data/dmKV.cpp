@@ -216,7 +216,10 @@ TdmKVResults::TdmKVResults(Interaction &ui, QObject *parent) : QObject(parent), 
 
 TdmKVResults::~TdmKVResults()
 {
+    // The datasets go before the connections they read through.
     closeAll();
+    qDeleteAll(m_datasets);
+    m_datasets.clear();
 }
 
 Dataset *TdmKVResults::make(const QString &name, Connection &connection, const QStringList &sql, bool live,

@@ -62,6 +62,8 @@ TdmSmp::TdmSmp(TdmKVResults &results, QObject *parent) : QObject(parent), m_resu
 TdmSmp::~TdmSmp()
 {
     closeAll();
+    qDeleteAll(m_datasets);
+    m_datasets.clear();
 }
 
 Dataset *TdmSmp::make(const QString &name, const QStringList &sql, Dataset *master, bool live)
