@@ -1,7 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The viewer's program entry.
+// The viewer's program entry: the windows and data modules that live for the whole run, in the
+// order they depend on each other; the main window's show handler does the start-up proper.
+#include "data/dmKV.h"
+#include "data/dmSmpData.h"
+#include "graphs/ui/KV_Seli.h"
+#include "graphs/ui/KV_selpg.h"
+#include "main/connections.h"
+#include "main/ui/Dlg_Processing.h"
+#include "main/ui/KV_main.h"
+
 #include <QApplication>
 #include <QMessageBox>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -9,7 +19,27 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Kelvora"_s);
-    QMessageBox::information(nullptr, u"Kelvora"_s,
-                             u"The viewer's main window is not built yet; use kvtool to reach the database."_s);
-    return 0;
+    QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
+
+    kv::TfmRes fmRes;
+    kv::TdmKVResults dmKVResults(fmRes.interaction());
+    std::optional<kv::ViewerConnections> connections;
+    try {
+        connections.emplace(dmKVResults, fmRes.interaction());
+        connections->bindInitial();
+    } catch (const kv::Error &e) {
+        // Without the alias file there is nothing to bind to.
+        QMessageBox::critical(nullptr, u"Kelvora"_s, e.message());
+        return 1;
+    }
+    kv::TfmSelDI2 fmSelDI2(&fmRes);
+    kv::TfmSelPG fmSelPG(&fmRes);
+    kv::TdmSmp dmSmp(dmKVResults);
+    connections->setSampleModule(&dmSmp);
+    kv::TfmProcessing fmProcessing(&fmRes);
+    fmRes.setBusyWindow(&fmProcessing);
+    fmRes.attach(dmKVResults, *connections);
+
+    fmRes.show();
+    return app.exec();
 }

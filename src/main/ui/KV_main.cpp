@@ -1,0 +1,307 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "main/ui/KV_main.h"
+
+#include "data/dmKV.h"
+#include "main/connections.h"
+#include "main/ui/Dlg_Processing.h"
+#include "main/ui/KV_ReferTo.h"
+#include "main/ui/KV_about.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace Qt::StringLiterals;
+
+namespace kv {
+
+TfmRes::TfmRes(QWidget *parent) : QMainWindow(parent), m_widgetUi(this), m_ui(&m_widgetUi)
+{
+    setObjectName(u"fmRes"_s);
+    setWindowTitle(u"Kelvora :  Geochronology database viewer"_s);
+    QFont designFont(u"Arial"_s, 8);
+    setFont(designFont);
+    m_widgetUi.setProgressPanel([this](const QString &text) { setProgressText(text); });
+    buildToolBar();
+    buildPages();
+    buildStatusBar();
+    buildMenu();
+    resize(789, 528 + menuBar()->sizeHint().height());
+}
+
+TfmRes::~TfmRes() = default;
+
+void TfmRes::setInteraction(Interaction *ui)
+{
+    m_ui = ui ? ui : &m_widgetUi;
+}
+
+void TfmRes::setBusyWindow(TfmProcessing *window)
+{
+    m_widgetUi.setBusyWindow(window);
+}
+
+void TfmRes::attach(TdmKVResults &dm, ViewerConnections &connections)
+{
+    m_dm = &dm;
+    m_connections = &connections;
+    connections.onConnectionPanel = [this](const QString &text) {
+        m_panels[0]->setText(text);
+        m_panels[0]->repaint();
+    };
+    connections.onShowReferTo = [this](Dataset &referTo) { ShowReferTo(referTo); };
+}
+
+void TfmRes::buildToolBar()
+{
+    ToolBar1 = addToolBar(u"Tools"_s);
+    ToolBar1->setObjectName(u"ToolBar1"_s);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    tbExit = ToolBar1->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), u"Exit"_s);
+    tbExit->setToolTip(u"Exit"_s);
+    connect(tbExit, &QAction::triggered, this, &TfmRes::ExitClick);
+    ToolBar1->addSeparator();
+    bbApplyGroup = new QPushButton(u"Apply Group Descriptor"_s, ToolBar1);
+    bbApplyGroup->setEnabled(false); // the record commands enable it
+    ToolBar1->addWidget(bbApplyGroup);
+    eApplyGroup = new QLineEdit(ToolBar1);
+    eApplyGroup->setMaxLength(20);
+    eApplyGroup->setFixedWidth(150);
+    eApplyGroup->setToolTip(u"Group descriptor to apply"_s);
+    ToolBar1->addWidget(eApplyGroup);
+    auto *spacer = new QWidget(ToolBar1);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    ToolBar1->addWidget(spacer);
+    lNumRecords = new QLabel(u"# records = "_s, ToolBar1);
+    ToolBar1->addWidget(lNumRecords);
+    eNumRecords = new QLineEdit(ToolBar1);
+    eNumRecords->setReadOnly(true);
+    eNumRecords->setFixedWidth(80);
+    eNumRecords->setAlignment(Qt::AlignRight);
+    ToolBar1->addWidget(eNumRecords);
+}
+
+void TfmRes::buildPages()
+{
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(u"PageControl1"_s);
+    const auto page = [this](const QString &name, const QString &caption) {
+        auto *widget = new QWidget(PageControl1);
+        widget->setObjectName(name);
+        PageControl1->addTab(widget, caption);
+        return widget;
+    };
+    tsDefineQuery = page(u"tsDefineQuery"_s, u"Define Query"_s);
+    tsFormView = page(u"tsFormView"_s, u"Form View"_s);
+    tsSamples = page(u"tsSamples"_s, u"Samples"_s);
+    tsReferences = page(u"tsReferences"_s, u"References"_s);
+    tsAssociations = page(u"tsAssociations"_s, u"Associations"_s);
+    tsStatistics = page(u"tsStatistics"_s, u"Statistics"_s);
+    tsImages = page(u"tsImages"_s, u"Images"_s);
+    tsOffsets = page(u"tsOffsets"_s, u"Offsets"_s);
+    tsData = page(u"tsData"_s, u"Data"_s);
+    tsChecks = page(u"tsChecks"_s, u"Checks"_s);
+    tsDeveloper = page(u"tsDeveloper"_s, u"Developer"_s);
+    setCentralWidget(PageControl1);
+}
+
+void TfmRes::buildStatusBar()
+{
+    const int widths[2] = {150, 450};
+    for (int i = 0; i < 2; ++i) {
+        m_panels[i] = new QLabel(statusBar());
+        m_panels[i]->setObjectName(u"StatusPanel%1"_s.arg(i));
+        m_panels[i]->setFixedWidth(widths[i]);
+        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addWidget(m_panels[i]);
+    }
+}
+
+QLabel *TfmRes::statusPanel(int index) const
+{
+    return index >= 0 && index < 2 ? m_panels[index] : nullptr;
+}
+
+void TfmRes::setProgressText(const QString &text)
+{
+    m_panels[1]->setText(text);
+    m_panels[1]->repaint(); // shown now, while the command keeps the thread busy
+}
+
+void TfmRes::buildMenu()
+{
+    // Items whose commands are not part of this window yet stay disabled.
+    const auto item = [this](QMenu *menu, const QString &caption, bool enabled = false) {
+        QAction *action = menu->addAction(caption);
+        action->setEnabled(enabled);
+        return action;
+    };
+    QMenuBar *bar = menuBar();
+
+    mnFile = bar->addMenu(u"&File"_s);
+    mnExport = mnFile->addMenu(u"&Export"_s);
+    FileExportExcel = item(mnExport, u"&Excel spreadsheet"_s);
+    FileExportGIS = item(mnExport, u"GIS Localities"_s);
+    FileExportStratTable = item(mnExport, u"&Stratigraphic table"_s);
+    FileImportExcel = item(mnFile, u"&Import Excel spreadsheet"_s);
+    FilePrint = item(mnFile, u"&Print"_s);
+    mnFile->addSeparator();
+    FileExit = item(mnFile, u"E&xit"_s, true);
+    connect(FileExit, &QAction::triggered, this, &TfmRes::ExitClick);
+
+    mnEdit = bar->addMenu(u"&Edit"_s);
+    EditNewRecord = item(mnEdit, u"&New record"_s);
+    EditDeleteRecord = item(mnEdit, u"&Delete record"_s);
+    EditNextRecordID = item(mnEdit, u"Get next available Record&ID"_s);
+    mnNewEquivalent = mnEdit->addMenu(u"New &equivalent record for"_s);
+    EditEquivalentTDM = item(mnNewEquivalent, u"T(&DM)"_s);
+    mnEdit->addSeparator();
+    EditLookupTables = item(mnEdit, u"&Lookup tables"_s);
+    EditUpdateGroupList = item(mnEdit, u"&Update Group Descriptor list"_s, true);
+    connect(EditUpdateGroupList, &QAction::triggered, this, &TfmRes::UpdateGroupDescriptorListClick);
+    mnEdit->addSeparator();
+    EditConvertDecayConstants = item(mnEdit, u"Convert to current decay &constants"_s);
+    mnRecalculate = mnEdit->addMenu(u"&Recalculate"_s);
+    EditRecalcEpsilonThis = item(mnRecalculate, u"Epsilon/Gamma for this record"_s);
+    EditRecalcModelThis = item(mnRecalculate, u"Model age for this record"_s);
+    EditRecalcEpsilonAll = item(mnRecalculate, u"Epsilon/Gamma for all records"_s);
+    EditRecalcModelAll = item(mnRecalculate, u"Model ages for all records"_s);
+
+    // The menu title itself runs the query.
+    QueryExecute = bar->addAction(u"&Query"_s);
+    QueryExecute->setEnabled(false);
+
+    mnGraph = bar->addMenu(u"&Graph"_s);
+    GraphDateByInterpretation = item(mnGraph, u"&Date grouped by Interpretation"_s);
+    GraphRatios = item(mnGraph, u"&Initial and model ratios"_s);
+    GraphRatiosGrouped = item(mnGraph, u"Initial and model ratios (&Grouped)"_s);
+    GraphMap = item(mnGraph, u"&Map of sample localities"_s);
+    GraphClosureT = item(mnGraph, u"Date vs Closure &T"_s);
+
+    mnOptions = bar->addMenu(u"&Options"_s);
+    OptionsClassification = item(mnOptions, u"Graph &classification"_s);
+    OptionsLinkLAN = item(mnOptions, u"Link to &LAN database"_s, true);
+    OptionsLinkLAN->setCheckable(true);
+    connect(OptionsLinkLAN, &QAction::triggered, this, &TfmRes::LinkToLANClick);
+
+    mnWindow = bar->addMenu(u"&Window"_s);
+    WindowCascade = item(mnWindow, u"&Cascade"_s);
+    WindowTile = item(mnWindow, u"&Tile"_s);
+    mnWindow->menuAction()->setVisible(false);
+    mnWindow->menuAction()->setEnabled(false);
+
+    mnHelp = bar->addMenu(u"&Help"_s);
+    HelpAbout = item(mnHelp, u"&About"_s, true);
+    connect(HelpAbout, &QAction::triggered, this, &TfmRes::AboutClick);
+}
+
+void TfmRes::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Start up once the window is on the screen, so that boxes shown meanwhile have it as their owner.
+    QTimer::singleShot(0, this, &TfmRes::FormShow);
+}
+
+void TfmRes::FormShow()
+{
+    PageControl1->setCurrentWidget(tsDefineQuery);
+    bbApplyGroup->setEnabled(false);
+    if (!m_connections)
+        return;
+    try {
+        m_connections->readSettings();
+        updateLinkItem();
+        m_connections->defineConnections();
+        afterConnectionsDefined();
+    } catch (const Error &e) {
+        m_ui->error(e.message());
+    }
+    updateLinkItem();
+    eNumRecords->clear();
+    PageControl1->setCurrentWidget(tsDefineQuery);
+}
+
+void TfmRes::updateLinkItem()
+{
+    const ViewerSettings &s = m_connections->settings();
+    OptionsLinkLAN->setChecked(s.lanSelected());
+    OptionsLinkLAN->setEnabled(s.LanPossible);
+}
+
+void TfmRes::afterConnectionsDefined()
+{
+    PageControl1->setCurrentWidget(tsDefineQuery);
+}
+
+void TfmRes::LinkToLANClick()
+{
+    if (!m_connections)
+        return;
+    try {
+        m_connections->link();
+        afterConnectionsDefined();
+    } catch (const Error &e) {
+        m_ui->error(e.message());
+    }
+    // The check mark follows the state stored, whether or not the databases could be reached.
+    OptionsLinkLAN->setChecked(m_connections->settings().lanSelected());
+}
+
+void TfmRes::UpdateGroupDescriptorListClick()
+{
+    if (!m_dm)
+        return;
+    try {
+        rebuildGroupingList(*m_dm);
+    } catch (const Error &e) {
+        m_ui->error(e.message());
+    }
+}
+
+void TfmRes::AboutClick()
+{
+    TAboutBox about(this);
+    about.exec();
+}
+
+void TfmRes::ShowReferTo(Dataset &referTo)
+{
+    TfmReferTo window(referTo, this);
+    window.exec();
+}
+
+void TfmRes::ExitClick()
+{
+    if (m_connections)
+        m_connections->disconnectQuietly();
+    close();
+}
+
+void TfmRes::FormClose()
+{
+    if (m_closed || !m_connections)
+        return;
+    m_closed = true;
+    m_connections->shutDown();
+}
+
+void TfmRes::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+}
+
+} // namespace kv

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "main/ui/widget_interaction.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+
+namespace kv {
+
+class Dataset;
+class TdmKVResults;
+class TfmProcessing;
+class ViewerConnections;
+
+/// The viewer's main window: toolbar, the record pages, the status bar and the main menu. Its
+/// handlers hand the work to the core commands.
+class TfmRes : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfmRes(QWidget *parent = nullptr);
+    ~TfmRes() override;
+
+    /// How the window's commands talk to the user: message boxes, unless a test gives its own.
+    Interaction &interaction() { return *m_ui; }
+    void setInteraction(Interaction *ui);
+    /// The data module and the connections the window works on (they are made after the window).
+    void attach(TdmKVResults &dm, ViewerConnections &connections);
+    void setBusyWindow(TfmProcessing *window);
+
+    /// The start-up proper, run once when the window is first shown.
+    void FormShow();
+    /// Closing: settings written, datasets closed, connections dropped.
+    void FormClose();
+    void ExitClick();
+    void LinkToLANClick();
+    void UpdateGroupDescriptorListClick();
+    void AboutClick();
+    void ShowReferTo(Dataset &referTo);
+
+    // Status bar panels, numbered from 0: the connection and the progress panel.
+    QLabel *statusPanel(int index) const;
+    void setProgressText(const QString &text);
+
+    QToolBar *ToolBar1;
+    QAction *tbExit;
+    QPushButton *bbApplyGroup;
+    QLineEdit *eApplyGroup;
+    QLabel *lNumRecords;
+    QLineEdit *eNumRecords;
+
+    QTabWidget *PageControl1;
+    QWidget *tsDefineQuery, *tsFormView, *tsSamples, *tsReferences, *tsAssociations, *tsStatistics, *tsImages,
+        *tsOffsets, *tsData, *tsChecks, *tsDeveloper;
+
+    QMenu *mnFile, *mnExport, *mnEdit, *mnNewEquivalent, *mnRecalculate, *mnGraph, *mnOptions, *mnWindow, *mnHelp;
+    QAction *FileExportExcel, *FileExportGIS, *FileExportStratTable, *FileImportExcel, *FilePrint, *FileExit;
+    QAction *EditNewRecord, *EditDeleteRecord, *EditNextRecordID, *EditEquivalentTDM, *EditLookupTables,
+        *EditUpdateGroupList, *EditConvertDecayConstants, *EditRecalcEpsilonThis, *EditRecalcModelThis,
+        *EditRecalcEpsilonAll, *EditRecalcModelAll;
+    QAction *QueryExecute;
+    QAction *GraphDateByInterpretation, *GraphRatios, *GraphRatiosGrouped, *GraphMap, *GraphClosureT;
+    QAction *OptionsClassification, *OptionsLinkLAN;
+    QAction *WindowCascade, *WindowTile;
+    QAction *HelpAbout;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildToolBar();
+    void buildPages();
+    void buildStatusBar();
+    void buildMenu();
+    void updateLinkItem();
+    /// The window's part of a connection definition that went through.
+    void afterConnectionsDefined();
+
+    WidgetInteraction m_widgetUi;
+    Interaction *m_ui;
+    TdmKVResults *m_dm = nullptr;
+    ViewerConnections *m_connections = nullptr;
+    QLabel *m_panels[2];
+    bool m_shown = false;
+    bool m_closed = false;
+};
+
+} // namespace kv
