@@ -71,19 +71,14 @@ QByteArray IniFile::toBytes() const
 {
     const QString newline = m_crlf ? u"\r\n"_s : u"\n"_s;
     QString text;
-    bool first = true;
     for (const Section &section : m_sections) {
-        if (!section.name.isEmpty() || !section.lines.isEmpty()) {
-            if (!section.name.isEmpty()) {
-                // a blank line between sections, unless the previous one ended with one
-                if (!first && !text.endsWith(newline + newline))
-                    text += newline;
-                text += u'[' + section.name + u']' + newline;
-            }
-            first = false;
+        if (!section.name.isEmpty()) {
+            if (section.added && !text.isEmpty() && !text.endsWith(newline + newline))
+                text += newline;
+            text += u'[' + section.name + u']' + newline;
         }
         for (const Line &line : section.lines)
-            text += (line.key.isEmpty() ? line.raw : line.key + u'=' + line.value) + newline;
+            text += (line.key.isEmpty() || !line.raw.isEmpty() ? line.raw : line.key + u'=' + line.value) + newline;
     }
     if (m_latin1) {
         QStringEncoder latin1(QStringEncoder::Latin1);
@@ -170,12 +165,15 @@ void IniFile::setValue(const QString &section, const QString &key, const QString
         section.contains(u']') || key.contains(u'\n') || value.contains(u'\n'))
         throw InputError(u"The settings key [%1] %2 cannot be stored in a profile file."_s.arg(section, key));
     if (Line *line = const_cast<Line *>(findLine(section, key))) {
-        line->value = value.trimmed();
+        if (line->value != value.trimmed()) {
+            line->value = value.trimmed();
+            line->raw.clear(); // written anew; lines left alone keep their spelling
+        }
         return;
     }
     Section *s = findSection(section);
     if (!s) {
-        m_sections.append(Section{section.trimmed(), {}});
+        m_sections.append(Section{section.trimmed(), {}, true});
         s = &m_sections.last();
     }
     // New keys go after the last key of the section, before trailing blank lines.

@@ -50,12 +50,13 @@ private:
     {
         QString key;   // empty for a comment or blank line kept as written
         QString value;
-        QString raw;
+        QString raw; // the line as read; empty once the value was changed
     };
     struct Section
     {
         QString name; // empty for lines before the first section header
         QList<Line> lines;
+        bool added = false; // not read from the file: set apart from the one before by a blank line
     };
 
     const Section *findSection(const QString &name) const;

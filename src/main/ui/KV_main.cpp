@@ -95,6 +95,8 @@ void TfmRes::buildPages()
 {
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(u"PageControl1"_s);
+    // Every tab stays in sight; the window is as wide as they need.
+    PageControl1->setUsesScrollButtons(false);
     const auto page = [this](const QString &name, const QString &caption) {
         auto *widget = new QWidget(PageControl1);
         widget->setObjectName(name);
