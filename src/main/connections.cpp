@@ -125,6 +125,8 @@ void ViewerConnections::defineConnections()
     closeEverything();
     m_session.setNetFileDir(m_settings.NetFileDir);
     readSettings();
+    // The alias file is read again too, so that an alias mended meanwhile takes effect.
+    m_aliases = AliasRegistry(m_aliases.path());
     const QChar id = m_settings.DatabaseID;
 
     if (id == u'1') {
