@@ -59,7 +59,8 @@ void IniFile::parse(const QByteArray &bytes)
             continue;
         }
         const qsizetype equals = raw.indexOf(u'=');
-        if (trimmed.isEmpty() || trimmed.startsWith(u';') || equals <= 0 || raw.left(equals).trimmed().isEmpty()) {
+        if (trimmed.isEmpty() || trimmed.startsWith(u';') || equals <= 0 ||
+            raw.left(equals).trimmed().isEmpty()) {
             m_sections.last().lines.append(Line{{}, {}, raw});
             continue;
         }
@@ -78,7 +79,8 @@ QByteArray IniFile::toBytes() const
             text += u'[' + section.name + u']' + newline;
         }
         for (const Line &line : section.lines)
-            text += (line.key.isEmpty() || !line.raw.isEmpty() ? line.raw : line.key + u'=' + line.value) + newline;
+            text += (line.key.isEmpty() || !line.raw.isEmpty() ? line.raw : line.key + u'=' + line.value) +
+                    newline;
     }
     if (m_latin1) {
         QStringEncoder latin1(QStringEncoder::Latin1);

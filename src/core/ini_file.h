@@ -48,7 +48,7 @@ public:
 private:
     struct Line
     {
-        QString key;   // empty for a comment or blank line kept as written
+        QString key; // empty for a comment or blank line kept as written
         QString value;
         QString raw; // the line as read; empty once the value was changed
     };
@@ -66,7 +66,7 @@ private:
     QString m_path;
     QList<Section> m_sections;
     bool m_unreadable = false; // never overwrite a file whose content could not be read
-    bool m_latin1 = false; // the file was not UTF-8: an old ANSI profile, written back the same way
+    bool m_latin1 = false;     // the file was not UTF-8: an old ANSI profile, written back the same way
     bool m_crlf = false;
 };
 

@@ -48,14 +48,16 @@ QString resolveBinding(const Binding &binding, const AliasRegistry &aliases)
     if (!path.isEmpty())
         return path;
     if (binding.aliasName.isEmpty())
-        throw DatabaseError(u"The connection is bound to no database: neither an alias nor a PATH is given."_s);
+        throw DatabaseError(
+            u"The connection is bound to no database: neither an alias nor a PATH is given."_s);
     const QString location = aliases.location(binding.aliasName);
     const QString database = binding.param(u"DATABASE NAME"_s);
     if (database.isEmpty())
         return location;
     if (Connection::backendOf(location) != Backend::ODBC)
-        throw DatabaseError(u"The alias %1 names %2, which is no ODBC driver for the Access database %3."_s.arg(
-            binding.aliasName, location, database));
+        throw DatabaseError(
+            u"The alias %1 names %2, which is no ODBC driver for the Access database %3."_s.arg(
+                binding.aliasName, location, database));
     QString driver = location.mid(5).trimmed();
     while (driver.endsWith(u';'))
         driver.chop(1);
@@ -81,10 +83,11 @@ ViewerConnections::ViewerConnections(TdmKVResults &dm, Interaction &ui, const QS
 
 void ViewerConnections::bindInitial()
 {
-    m_resultsBinding = {u"KVResults"_s, {}, {u"PATH=d:\\KLV\\Results30"_s, u"ENABLE BCD=FALSE"_s,
-                                             u"DEFAULT DRIVER=PARADOX"_s}};
-    m_workingBinding = {u"KVtmp"_s, {}, {u"PATH=d:\\KLV\\tmpDB20"_s, u"ENABLE BCD=FALSE"_s,
-                                         u"DEFAULT DRIVER=PARADOX"_s}};
+    m_resultsBinding = {u"KVResults"_s,
+                        {},
+                        {u"PATH=d:\\KLV\\Results30"_s, u"ENABLE BCD=FALSE"_s, u"DEFAULT DRIVER=PARADOX"_s}};
+    m_workingBinding = {
+        u"KVtmp"_s, {}, {u"PATH=d:\\KLV\\tmpDB20"_s, u"ENABLE BCD=FALSE"_s, u"DEFAULT DRIVER=PARADOX"_s}};
     apply(m_dm.KVResults, m_resultsBinding);
     apply(m_dm.KVtmp, m_workingBinding);
 }
@@ -142,9 +145,10 @@ void ViewerConnections::defineConnections()
     if (m_settings.LanImplementation) {
         if (id == u'1') {
             m_session.addPassword(tablePassword);
-            m_resultsBinding = {{}, u"STANDARD"_s,
-                                {u"PATH="_s + m_settings.ResultsPath, u"ENABLE BCD=FALSE"_s,
-                                 u"DEFAULT DRIVER=PARADOX"_s}};
+            m_resultsBinding = {
+                {},
+                u"STANDARD"_s,
+                {u"PATH="_s + m_settings.ResultsPath, u"ENABLE BCD=FALSE"_s, u"DEFAULT DRIVER=PARADOX"_s}};
             apply(m_dm.KVResults, m_resultsBinding);
         } else if (id == u'2') {
             m_ui.message(u"DatabaseID = 2. Defining Access LAN database"_s);

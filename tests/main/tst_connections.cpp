@@ -69,7 +69,8 @@ void fillResults(const QString &location, const QStringList &groupings)
         c.exec(u"insert into Grouping (RecordID, Grouping) values (?, ?)"_s, {i + 1, groupings[i]});
     c.exec(u"insert into GroupingList (Grouping) values ('Stale')"_s);
     for (int level = 1; level <= 3; ++level)
-        c.exec(u"insert into PrefLevel (PrefLevelNo, PrefDes) values (?, ?)"_s, {level, u"level %1"_s.arg(level)});
+        c.exec(u"insert into PrefLevel (PrefLevelNo, PrefDes) values (?, ?)"_s,
+               {level, u"level %1"_s.arg(level)});
     t.commit();
 }
 
@@ -202,7 +203,8 @@ void TestConnections::accessDatabase()
         return;
     }
     const QString odbc = v.dm.KVResults.location();
-    QVERIFY2(odbc.startsWith(u"odbc:Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ="_s), qPrintable(odbc));
+    QVERIFY2(odbc.startsWith(u"odbc:Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ="_s),
+             qPrintable(odbc));
     QVERIFY(odbc.contains(u"DBQ="_s + Connection::resolvePath(u"F:\\KVLAN20\\Kelvora2.mdb"_s) + u';'));
     QVERIFY(odbc.contains(u";PWD=peldas;"_s));
     QVERIFY(odbc.contains(u";ReadOnly=0"_s));
@@ -249,7 +251,8 @@ void TestConnections::unreachableDatabase_data()
     QTest::newRow("Windows path") << u"q:\\KLV\\Gone30"_s << u"Gone30/kelvora.sqlite"_s << false;
     QTest::newRow("no Kelvora tables") << u"EMPTY"_s << u"IsoRgr30"_s << false;
     QTest::newRow("missing working database") << u"GOOD"_s << u"tmpDB20/kelvora.sqlite"_s << true;
-    QTest::newRow("unreachable server") << u"postgresql://kv@127.0.0.1:1/results"_s << u"127.0.0.1"_s << false;
+    QTest::newRow("unreachable server")
+        << u"postgresql://kv@127.0.0.1:1/results"_s << u"127.0.0.1"_s << false;
     const QString server = qEnvironmentVariable("KELVORA_TEST_PG");
     if (!server.isEmpty()) {
         QUrl url(server);

@@ -70,24 +70,24 @@ void TestSettings::readSettings_data()
     QTest::addColumn<ViewerSettings>("expected");
 
     QTest::newRow("no file") << QByteArray() << make(u'1', false, false, u"C:\\"_s, u"C:\\"_s, results, rave);
-    QTest::newRow("no LAN section")
-        << QByteArray("[Database Type]\nDatabaseID=1\n[Default directories]\nNetFileDir=N:\\net\nImagePath=P:\\pics\n")
-        << make(u'1', false, false, u"N:\\net"_s, u"P:\\pics"_s, results, rave);
+    QTest::newRow("no LAN section") << QByteArray("[Database Type]\nDatabaseID=1\n[Default "
+                                                  "directories]\nNetFileDir=N:\\net\nImagePath=P:\\pics\n")
+                                    << make(u'1', false, false, u"N:\\net"_s, u"P:\\pics"_s, results, rave);
     QTest::newRow("LanImplementation without LanPossible")
         << QByteArray("[LAN Implementation]\nLanPossible=0\nLanImplementation=1\nNetFileDir=L:\\lan\n"
                       "[Default directories]\nNetFileDir=N:\\net\n")
         << make(u'1', false, false, u"N:\\net"_s, u"C:\\"_s, results, rave);
     QTest::newRow("LAN state")
-        << QByteArray("[LAN Implementation]\nLanPossible=1\nLanImplementation=1\nNetFileDir=L:\\lan\n"
-                      "ResultsPath=postgresql://kv@server/results\n[Default directories]\nNetFileDir=N:\\net\n")
+        << QByteArray(
+               "[LAN Implementation]\nLanPossible=1\nLanImplementation=1\nNetFileDir=L:\\lan\n"
+               "ResultsPath=postgresql://kv@server/results\n[Default directories]\nNetFileDir=N:\\net\n")
         << make(u'1', true, true, u"L:\\lan"_s, u"C:\\"_s, u"postgresql://kv@server/results"_s, rave);
     QTest::newRow("LAN possible, link off reads the local folder")
         << QByteArray("[LAN Implementation]\nLanPossible=1\nLanImplementation=0\nNetFileDir=L:\\lan\n"
                       "[Default directories]\nNetFileDir=N:\\net\n")
         << make(u'1', true, false, u"N:\\net"_s, u"C:\\"_s, results, rave);
-    QTest::newRow("empty ResultsPath")
-        << QByteArray("[LAN Implementation]\nResultsPath=\n") << make(u'1', false, false, u"C:\\"_s, u"C:\\"_s,
-                                                                       results, rave);
+    QTest::newRow("empty ResultsPath") << QByteArray("[LAN Implementation]\nResultsPath=\n")
+                                       << make(u'1', false, false, u"C:\\"_s, u"C:\\"_s, results, rave);
     QTest::newRow("empty DatabaseID") << QByteArray("[Database Type]\nDatabaseID=\n")
                                       << make(u'1', false, false, u"C:\\"_s, u"C:\\"_s, results, rave);
     QTest::newRow("first character of DatabaseID")
@@ -96,11 +96,12 @@ void TestSettings::readSettings_data()
     QTest::newRow("other DatabaseID kept") << QByteArray("[Database Type]\nDatabaseID=3\n")
                                            << make(u'3', false, false, u"C:\\"_s, u"C:\\"_s, results, rave);
     // Booleans are integers: any value but 0 is true, text that is no number counts as absent.
-    QTest::newRow("boolean values")
-        << QByteArray("[LAN Implementation]\nLanPossible=-1\nLanImplementation=yes\n")
-        << make(u'1', true, false, u"C:\\"_s, u"C:\\"_s, results, rave);
+    QTest::newRow("boolean values") << QByteArray(
+                                           "[LAN Implementation]\nLanPossible=-1\nLanImplementation=yes\n")
+                                    << make(u'1', true, false, u"C:\\"_s, u"C:\\"_s, results, rave);
     QTest::newRow("case and spaces as users write them")
-        << QByteArray("[lan implementation]\r\n lanpossible = 1\r\nLANIMPLEMENTATION=1\r\nnetfiledir=\\\\srv\\net\r\n"
+        << QByteArray("[lan implementation]\r\n lanpossible = "
+                      "1\r\nLANIMPLEMENTATION=1\r\nnetfiledir=\\\\srv\\net\r\n"
                       "[REPORT SETUP]\r\nRAVE FILE = D:\\r\\x.rav \r\n")
         << make(u'1', true, true, u"\\\\srv\\net"_s, u"C:\\"_s, results, u"D:\\r\\x.rav"_s);
 }
@@ -128,13 +129,15 @@ void TestSettings::writeBackMendsValues_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("LanImplementation without LanPossible")
         << QByteArray("[LAN Implementation]\nLanPossible=0\nLanImplementation=1\n")
-        << QByteArray("[LAN Implementation]\nLanPossible=0\nLanImplementation=0\nResultsPath=C:\\KLV\\Results30\n\n"
-                      "[Database Type]\nDatabaseID=1\n\n[Default directories]\nNetFileDir=C:\\\nImagePath=C:\\\n\n"
-                      "[Report setup]\nRave file=C:\\KLV\\Results30\\Kelvora.rav\n");
+        << QByteArray(
+               "[LAN Implementation]\nLanPossible=0\nLanImplementation=0\nResultsPath=C:\\KLV\\Results30\n\n"
+               "[Database Type]\nDatabaseID=1\n\n[Default directories]\nNetFileDir=C:\\\nImagePath=C:\\\n\n"
+               "[Report setup]\nRave file=C:\\KLV\\Results30\\Kelvora.rav\n");
     QTest::newRow("garbage")
         << QByteArray("[Database Type]\nDatabaseID=\n[LAN Implementation]\nLanPossible=maybe\nResultsPath=\n")
         << QByteArray("[Database Type]\nDatabaseID=1\n[LAN Implementation]\nLanPossible=0\n"
-                      "ResultsPath=C:\\KLV\\Results30\nLanImplementation=0\n\n[Default directories]\nNetFileDir=C:\\\n"
+                      "ResultsPath=C:\\KLV\\Results30\nLanImplementation=0\n\n[Default "
+                      "directories]\nNetFileDir=C:\\\n"
                       "ImagePath=C:\\\n\n[Report setup]\nRave file=C:\\KLV\\Results30\\Kelvora.rav\n");
 }
 
@@ -153,8 +156,9 @@ void TestSettings::netFileDirFollowsTheState()
     // The Link command stores the switched state, then reads the settings again: the network
     // directory in use is written into the new state's section, so it carries over.
     test::TempFolders folders;
-    writeFile(settingsFilePath(), "[LAN Implementation]\nLanPossible=1\nLanImplementation=0\nNetFileDir=L:\\old\n"
-                                  "[Default directories]\nNetFileDir=N:\\in use\n");
+    writeFile(settingsFilePath(),
+              "[LAN Implementation]\nLanPossible=1\nLanImplementation=0\nNetFileDir=L:\\old\n"
+              "[Default directories]\nNetFileDir=N:\\in use\n");
     ViewerSettings s = kv::readSettings(settingsFilePath());
     QCOMPARE(s.NetFileDir, u"N:\\in use"_s);
     s.LanImplementation = true;
@@ -171,11 +175,13 @@ void TestSettings::roundTripKeepsOtherSections()
 {
     test::TempFolders folders;
     // The plot-settings windows own these sections; the main window must leave them exactly as they are.
-    const QByteArray others = "; written by hand\n[Classification]\nGroup 1 title=Magmatic arc\nGroup 1 code A=MAG\n\n"
-                              "[Plot axes]\nX min=0\nX max = 3500\n";
+    const QByteArray others =
+        "; written by hand\n[Classification]\nGroup 1 title=Magmatic arc\nGroup 1 code A=MAG\n\n"
+        "[Plot axes]\nX min=0\nX max = 3500\n";
     writeFile(settingsFilePath(), others);
-    const ViewerSettings s = make(u'2', true, true, u"\\\\server\\share\\net dir"_s, u"/home/geo/Pictures/Zircon CL"_s,
-                                  u"postgresql://geo@db.example.org:5433/kelvora"_s, u"/home/geo/Kelvora ü.rav"_s);
+    const ViewerSettings s =
+        make(u'2', true, true, u"\\\\server\\share\\net dir"_s, u"/home/geo/Pictures/Zircon CL"_s,
+             u"postgresql://geo@db.example.org:5433/kelvora"_s, u"/home/geo/Kelvora ü.rav"_s);
     kv::writeSettings(settingsFilePath(), s);
     const ViewerSettings back = kv::readSettings(settingsFilePath());
     QCOMPARE(back.DatabaseID, s.DatabaseID);

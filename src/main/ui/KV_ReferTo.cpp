@@ -18,13 +18,14 @@ TfmReferTo::TfmReferTo(Dataset &referTo, QWidget *parent) : QDialog(parent), m_r
     setObjectName(u"fmReferTo"_s);
     setWindowTitle(u"Kelvora Geochronology Database"_s);
     auto *layout = new QVBoxLayout(this);
-    Label1 = new QLabel(u"Please acknowledge use of this software and database by refering to whichever of the \n"
-                        u"following is most appropriate:"_s,
-                        this);
+    Label1 =
+        new QLabel(u"Please acknowledge use of this software and database by refering to whichever of the \n"
+                   u"following is most appropriate:"_s,
+                   this);
     layout->addWidget(Label1);
     DBNavigator1 = new DatasetNavigator(this);
-    DBNavigator1->setVisibleButtons(DatasetNavigator::First | DatasetNavigator::Prior | DatasetNavigator::Next |
-                                    DatasetNavigator::Last);
+    DBNavigator1->setVisibleButtons(DatasetNavigator::First | DatasetNavigator::Prior |
+                                    DatasetNavigator::Next | DatasetNavigator::Last);
     DBNavigator1->setDataset(&referTo);
     layout->addWidget(DBNavigator1);
     DBMemo1 = new QPlainTextEdit(this);
@@ -40,7 +41,8 @@ TfmReferTo::TfmReferTo(Dataset &referTo, QWidget *parent) : QDialog(parent), m_r
 
 void TfmReferTo::showRow()
 {
-    DBMemo1->setPlainText(m_referTo.isOpen() && !m_referTo.isEmpty() ? m_referTo.text(u"ReferToMemo"_s) : QString());
+    DBMemo1->setPlainText(m_referTo.isOpen() && !m_referTo.isEmpty() ? m_referTo.text(u"ReferToMemo"_s)
+                                                                     : QString());
 }
 
 } // namespace kv

@@ -19,7 +19,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     auto *layout = new QGridLayout(this);
     ProgramIcon = new QLabel(this);
     const QIcon icon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_DesktopIcon)
-                                                            : QApplication::windowIcon();
+                                                           : QApplication::windowIcon();
     ProgramIcon->setPixmap(icon.pixmap(32, 32));
     ProductName = new QLabel(u"Kelvora"_s, this);
     QFont bold = ProductName->font();
@@ -33,7 +33,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     layout->addWidget(ProgramIcon, 0, 0, 2, 1, Qt::AlignTop);
     layout->addWidget(ProductName, 0, 1);
     layout->addWidget(Version, 1, 1);
-    layout->addWidget(Comments, 2, 0, 1, 2);
+    layout->addWidget(Comments, 2, 1);
     layout->addWidget(buttons, 3, 0, 1, 2, Qt::AlignCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -26,8 +26,7 @@ TfmRes::TfmRes(QWidget *parent) : QMainWindow(parent), m_widgetUi(this), m_ui(&m
 {
     setObjectName(u"fmRes"_s);
     setWindowTitle(u"Kelvora :  Geochronology database viewer"_s);
-    QFont designFont(u"Arial"_s, 8);
-    setFont(designFont);
+    // The platform's font rather than the design's Arial 8: menus and dialogs use it too.
     m_widgetUi.setProgressPanel([this](const QString &text) { setProgressText(text); });
     buildToolBar();
     buildPages();

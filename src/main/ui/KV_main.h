@@ -61,7 +61,8 @@ public:
     QWidget *tsDefineQuery, *tsFormView, *tsSamples, *tsReferences, *tsAssociations, *tsStatistics, *tsImages,
         *tsOffsets, *tsData, *tsChecks, *tsDeveloper;
 
-    QMenu *mnFile, *mnExport, *mnEdit, *mnNewEquivalent, *mnRecalculate, *mnGraph, *mnOptions, *mnWindow, *mnHelp;
+    QMenu *mnFile, *mnExport, *mnEdit, *mnNewEquivalent, *mnRecalculate, *mnGraph, *mnOptions, *mnWindow,
+        *mnHelp;
     QAction *FileExportExcel, *FileExportGIS, *FileExportStratTable, *FileImportExcel, *FilePrint, *FileExit;
     QAction *EditNewRecord, *EditDeleteRecord, *EditNextRecordID, *EditEquivalentTDM, *EditLookupTables,
         *EditUpdateGroupList, *EditConvertDecayConstants, *EditRecalcEpsilonThis, *EditRecalcModelThis,

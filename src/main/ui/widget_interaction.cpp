@@ -52,7 +52,8 @@ void WidgetInteraction::message(const QString &text)
 
 bool WidgetInteraction::askYesNo(const QString &text)
 {
-    return QMessageBox::question(m_parent, title(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(m_parent, title(), text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 Interaction::Answer WidgetInteraction::askYesCancel(const QString &text)
@@ -67,14 +68,15 @@ std::optional<QString> WidgetInteraction::inputText(const QString &caption, cons
                                                     const QString &defaultValue)
 {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, defaultValue, &ok);
+    const QString text =
+        QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, defaultValue, &ok);
     if (!ok)
         return std::nullopt;
     return text;
 }
 
-std::optional<Interaction::FileChoice> WidgetInteraction::openFile(const QString &caption, const QStringList &filters,
-                                                                   const QString &directory)
+std::optional<Interaction::FileChoice>
+WidgetInteraction::openFile(const QString &caption, const QStringList &filters, const QString &directory)
 {
     QFileDialog dialog(m_parent, caption, directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -83,8 +85,10 @@ std::optional<Interaction::FileChoice> WidgetInteraction::openFile(const QString
     return fileChoice(dialog, filters);
 }
 
-std::optional<Interaction::FileChoice> WidgetInteraction::saveFile(const QString &caption, const QStringList &filters,
-                                                                   const QString &directory, const QString &fileName)
+std::optional<Interaction::FileChoice> WidgetInteraction::saveFile(const QString &caption,
+                                                                   const QStringList &filters,
+                                                                   const QString &directory,
+                                                                   const QString &fileName)
 {
     QFileDialog dialog(m_parent, caption, directory);
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -60,7 +60,8 @@ void listMenu(const QString &path, const QList<QAction *> &actions, QStringList 
         if (action->isSeparator())
             continue;
         const QString name = path.isEmpty() ? action->text() : path + u" > "_s + action->text();
-        out << name + (action->isEnabled() ? u""_s : u" (off)"_s) + (action->isVisible() ? u""_s : u" (hidden)"_s);
+        out << name + (action->isEnabled() ? u""_s : u" (off)"_s) +
+                   (action->isVisible() ? u""_s : u" (hidden)"_s);
         if (action->menu())
             listMenu(name, action->menu()->actions(), out);
     }
@@ -90,8 +91,9 @@ void TestMainWindow::frame()
     QStringList tabs;
     for (int i = 0; i < w.PageControl1->count(); ++i)
         tabs << w.PageControl1->tabText(i);
-    QCOMPARE(tabs, (QStringList{u"Define Query"_s, u"Form View"_s, u"Samples"_s, u"References"_s, u"Associations"_s,
-                                u"Statistics"_s, u"Images"_s, u"Offsets"_s, u"Data"_s, u"Checks"_s, u"Developer"_s}));
+    QCOMPARE(tabs, (QStringList{u"Define Query"_s, u"Form View"_s, u"Samples"_s, u"References"_s,
+                                u"Associations"_s, u"Statistics"_s, u"Images"_s, u"Offsets"_s, u"Data"_s,
+                                u"Checks"_s, u"Developer"_s}));
     QStringList menu;
     listMenu({}, w.menuBar()->actions(), menu);
     QCOMPARE(menu, (QStringList{
@@ -265,8 +267,8 @@ void TestMainWindow::acknowledgementWindow()
     const QString first = window.DBMemo1->toPlainText();
     QVERIFY2(first.startsWith(u"Kelvora geochronology database viewer, version"_s), qPrintable(first));
     DatasetNavigator *navigator = window.DBNavigator1;
-    QCOMPARE(navigator->visibleButtons(), DatasetNavigator::First | DatasetNavigator::Prior | DatasetNavigator::Next |
-                                              DatasetNavigator::Last);
+    QCOMPARE(navigator->visibleButtons(), DatasetNavigator::First | DatasetNavigator::Prior |
+                                              DatasetNavigator::Next | DatasetNavigator::Last);
     QVERIFY(!navigator->button(DatasetNavigator::First)->isEnabled());
     navigator->button(DatasetNavigator::Next)->click();
     QVERIFY(window.DBMemo1->toPlainText().startsWith(u"Please cite the original publication"_s));
