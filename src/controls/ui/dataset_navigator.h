@@ -21,8 +21,7 @@ class DatasetNavigator : public QWidget
     Q_OBJECT
 
 public:
-    enum Button
-    {
+    enum Button {
         First = 0x1,
         Prior = 0x2,
         Next = 0x4,
