@@ -4,12 +4,13 @@
 #include <QDialog>
 
 class QLabel;
-class QPlainTextEdit;
 
 namespace kv {
 
 class Dataset;
 class DatasetNavigator;
+class DbMemo;
+class Interaction;
 
 /// The acknowledgement window: the ways to cite the program, one row of ReferTo at a time.
 class TfmReferTo : public QDialog
@@ -17,16 +18,11 @@ class TfmReferTo : public QDialog
     Q_OBJECT
 
 public:
-    TfmReferTo(Dataset &referTo, QWidget *parent = nullptr);
+    TfmReferTo(Dataset &referTo, Interaction &ui, QWidget *parent = nullptr);
 
     QLabel *Label1;
     DatasetNavigator *DBNavigator1;
-    QPlainTextEdit *DBMemo1;
-
-private:
-    void showRow();
-
-    Dataset &m_referTo;
+    DbMemo *DBMemo1;
 };
 
 } // namespace kv

@@ -280,7 +280,7 @@ void TfmRes::AboutClick()
 
 void TfmRes::ShowReferTo(Dataset &referTo)
 {
-    TfmReferTo window(referTo, this);
+    TfmReferTo window(referTo, *m_ui, this);
     window.exec();
 }
 
