@@ -83,8 +83,13 @@ QString Connection::describe() const
         url.setPassword({});
         return url.toString();
     }
-    case Backend::ODBC:
-        return m_location;
+    case Backend::ODBC: {
+        // Messages name the database, never its password.
+        static const QRegularExpression password(u"(PWD|PASSWORD)=(\\{[^}]*\\}|[^;]*)"_s,
+                                                 QRegularExpression::CaseInsensitiveOption);
+        QString text = m_location;
+        return text.replace(password, u"\\1=***"_s);
+    }
     }
     return m_location;
 }
