@@ -112,6 +112,36 @@ QStringList lithologies()
     return list;
 }
 
+/// Keeping indexes up to date row by row costs far more than building each once after the load, and on
+/// SQLite spills the page cache into the journal again and again: the loaded tables' indexes are
+/// dropped for the load and built again before the commit.
+class DeferredIndexes
+{
+public:
+    DeferredIndexes(Connection &db, const QStringList &tables) : m_db(db)
+    {
+        for (const QString &table : tables) {
+            const QStringList statements = Schema::createStatements(*Schema::table(table), db.backend()).mid(1);
+            for (const QString &statement : statements) {
+                const QStringList words = statement.split(u' ');
+                const QString name = words.value(words[1] == u"UNIQUE"_s ? 3 : 2);
+                db.exec(u"DROP INDEX "_s + name);
+                m_statements << statement;
+            }
+        }
+    }
+    void restore()
+    {
+        for (const QString &statement : std::as_const(m_statements))
+            m_db.exec(statement);
+        m_statements.clear();
+    }
+
+private:
+    Connection &m_db;
+    QStringList m_statements;
+};
+
 } // namespace
 
 SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
@@ -120,6 +150,8 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
         throw InputError(u"The number of synthetic records must lie between 0 and 100000000, not %1."_s.arg(records));
     Random random(20261210);
     SyntheticSummary summary;
+    if (db.backend() == Backend::SQLite)
+        db.exec(u"PRAGMA cache_size = -131072"_s); // 128 MB
     Transaction transaction(db);
     demo::writeLookups(db);
 
@@ -173,6 +205,8 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
         db.syncAutoIncrement(u"SourceListA"_s);
     }
 
+    DeferredIndexes indexes(db, {u"IsoRgr30"_s, u"IsoStatistics"_s, u"IsoInit"_s, u"Grouping"_s, u"Province"_s,
+                                 u"Terrane"_s, u"SourceA"_s, u"SmpReg"_s, u"SmpLoc"_s, u"SmpData"_s});
     const QStringList recordColumns{u"RecordID"_s, u"CountryAbr"_s, u"UnitName"_s, u"Lithology"_s,
                                     u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s, u"TechAbr"_s,
                                     u"InterpAbr"_s, u"MethodAbr"_s, u"PrefLevel"_s, u"IAge"_s, u"IAgePError"_s,
@@ -267,6 +301,7 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
     for (RowWriter *w : {&recordWriter, &statistics, &init, &grouping, &province, &terrane, &sourceA, &smpReg,
                          &smpLoc, &smpData})
         w->flush();
+    indexes.restore();
     summary.records = recordWriter.count();
     summary.detailRows = statistics.count() + init.count() + grouping.count() + province.count() + terrane.count() +
                          sourceA.count();
