@@ -250,7 +250,6 @@ private slots:
 
     void kvtoolRefusesASecondRun()
     {
-        test::TempFolders folders;
         const auto run = [](const QStringList &args, QString *err = nullptr, QString *out = nullptr) {
             QProcess process;
             process.start(QStringLiteral(KV_KVTOOL), args);
