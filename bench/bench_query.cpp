@@ -38,8 +38,8 @@ QStringList querySql(const QString &order)
     // The order lines name bare columns, which Paradox resolved to the first table; SQL engines call
     // CountryAbr, UnitName and the other codes ambiguous in this join, so they are qualified here.
     static const QList<QStringList> orders{
-        {u"CountryAbr"_s, u"UnitName"_s, u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s, u"InterpAbr"_s,
-         u"PrefLevel"_s, u"TechAbr"_s, u"IAge"_s},
+        {u"CountryAbr"_s, u"UnitName"_s, u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s,
+         u"InterpAbr"_s, u"PrefLevel"_s, u"TechAbr"_s, u"IAge"_s},
         {u"RecordID"_s},
         {u"IAge"_s, u"CountryAbr"_s, u"UnitName"_s, u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s,
          u"InterpAbr"_s, u"PrefLevel"_s},
@@ -53,8 +53,7 @@ QStringList querySql(const QString &order)
         for (const QString &column : orders[index])
             columns << u"ISORGR30."_s + column;
         sql << u"ORDER by "_s + columns.join(u',');
-    }
-    else if (order != u"none"_s)
+    } else if (order != u"none"_s)
         throw kv::InputError(u"--order takes 0, 1, 2, 3 or none, not %1."_s.arg(order));
     return sql;
 }

@@ -77,7 +77,8 @@ int synth(kv::tool::Context &c)
     bool ok = false;
     const qint64 records = count.toLongLong(&ok);
     if (!ok || records < 0)
-        throw kv::InputError(u"synth needs --records N with N a whole number of at least 0, not \"%1\"."_s.arg(count));
+        throw kv::InputError(
+            u"synth needs --records N with N a whole number of at least 0, not \"%1\"."_s.arg(count));
     QElapsedTimer timer;
     timer.start();
     kv::createDatabases(locations, force);

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QFile>
 #include <QHash>
+#include <QMap>
 #include <QPointF>
 #include <QSet>
 #include <cmath>
@@ -23,7 +24,7 @@ const QString upbFile = u"Itmagzir_upb.csv"_s;
 const QString outlineFile = u"southern_africa_outlines.csv"_s;
 const QString notDefined = u"not defined"_s;
 constexpr int notDefinedNum = 416;
-constexpr int firstReferenceNum = 500;  // clear of the installation's reference 416
+constexpr int firstReferenceNum = 500; // clear of the installation's reference 416
 constexpr int firstDatedRecord = 1000;
 constexpr int firstIsochronRecord = 2000;
 const QDate compiled(2020, 4, 14); // when the compilation was published
@@ -36,13 +37,9 @@ QByteArray readResource(const QString &name)
     return file.readAll();
 }
 
-QVariant cut(const QString &table, const QString &column, const QString &text)
-{
-    return Schema::cutToWidth(*Schema::table(table)->column(column), text);
-}
 QString cutText(const QString &table, const QString &column, const QString &text)
 {
-    return cut(table, column, text).toString();
+    return Schema::cutToWidth(*Schema::table(table)->column(column), text).toString();
 }
 
 /// A CSV file as a header and records addressed by column name.
@@ -74,9 +71,9 @@ public:
         bool ok = false;
         const double value = m_rows[row][column].trimmed().toDouble(&ok);
         if (!ok)
-            throw InputError(u"%1, line %2: \"%3\" in column %4 is not a number."_s.arg(m_file)
-                                 .arg(row + 2)
-                                 .arg(m_rows[row][column], m_header[column]));
+            throw InputError(
+                u"%1, line %2: \"%3\" in column %4 is not a number."_s.arg(m_file).arg(row + 2).arg(
+                    m_rows[row][column], m_header[column]));
         return value;
     }
     const QList<QStringList> &rows() const { return m_rows; }
@@ -112,7 +109,8 @@ QList<Ring> readOutlines()
             lastKey = key;
         }
         if (int(csv.number(i, seq)) != rings.last().points.size() + 1)
-            throw InputError(u"%1, line %2: the points of a ring are not in order."_s.arg(outlineFile).arg(i + 2));
+            throw InputError(
+                u"%1, line %2: the points of a ring are not in order."_s.arg(outlineFile).arg(i + 2));
         rings.last().points.append({csv.number(i, lon), csv.number(i, lat)});
     }
     return rings;
@@ -126,7 +124,8 @@ QString areaAt(const QList<Ring> &rings, const QPointF &p)
         bool &in = inside[ring.area];
         for (qsizetype k = 0; k + 1 < ring.points.size(); ++k) {
             const QPointF &a = ring.points[k], &b = ring.points[k + 1];
-            if ((a.y() > p.y()) != (b.y() > p.y()) && p.x() < a.x() + (p.y() - a.y()) * (b.x() - a.x()) / (b.y() - a.y()))
+            if ((a.y() > p.y()) != (b.y() > p.y()) &&
+                p.x() < a.x() + (p.y() - a.y()) * (b.x() - a.x()) / (b.y() - a.y()))
                 in = !in;
         }
     }
@@ -140,8 +139,10 @@ QString areaAt(const QList<Ring> &rings, const QPointF &p)
 // leaves a point with longitude 0 empty and so breaks the line there.
 int writeOutlines(Connection &db, const QList<Ring> &rings, QSet<QString> &areasUsed)
 {
-    RowWriter areaBound(db, u"AreaBound"_s, {u"CountryAbr"_s, u"BoundarySequence"_s, u"Longitude"_s, u"Latitude"_s});
-    RowWriter sadcBound(db, u"SADCBound"_s, {u"CountryAbr"_s, u"BoundarySequence"_s, u"Longitude"_s, u"Latitude"_s});
+    RowWriter areaBound(db, u"AreaBound"_s,
+                        {u"CountryAbr"_s, u"BoundarySequence"_s, u"Longitude"_s, u"Latitude"_s});
+    RowWriter sadcBound(db, u"SADCBound"_s,
+                        {u"CountryAbr"_s, u"BoundarySequence"_s, u"Longitude"_s, u"Latitude"_s});
     RowWriter sadcCountry(db, u"SADCCtry"_s, {u"CountryAbr"_s, u"Country"_s});
     QHash<QString, int> sequence;
     int points = 0;
@@ -177,11 +178,12 @@ int writeOutlines(Connection &db, const QList<Ring> &rings, QSet<QString> &areas
 // ---------------------------------------------------------------------------------------------------
 // Shared writers of the records
 
-const QStringList recordColumns{u"RecordID"_s, u"CountryAbr"_s, u"UnitName"_s, u"Lithology"_s, u"MaterialAbr"_s,
-                                u"IsotopeSystem"_s, u"ApproachAbr"_s, u"TechAbr"_s, u"InterpAbr"_s,
-                                u"MethodAbr"_s, u"PrefLevel"_s, u"IAge"_s, u"IAgePError"_s, u"IAgeMError"_s,
-                                u"Age"_s, u"AgePError"_s, u"AgeMError"_s, u"AgeUnits"_s, u"DateString"_s,
-                                u"DecayConst1"_s, u"DecayConst2"_s, u"Comment"_s};
+const QStringList recordColumns{u"RecordID"_s,    u"CountryAbr"_s,    u"UnitName"_s,    u"Lithology"_s,
+                                u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s, u"TechAbr"_s,
+                                u"InterpAbr"_s,   u"MethodAbr"_s,     u"PrefLevel"_s,   u"IAge"_s,
+                                u"IAgePError"_s,  u"IAgeMError"_s,    u"Age"_s,         u"AgePError"_s,
+                                u"AgeMError"_s,   u"AgeUnits"_s,      u"DateString"_s,  u"DecayConst1"_s,
+                                u"DecayConst2"_s, u"Comment"_s};
 
 struct Reference
 {
@@ -204,7 +206,8 @@ struct Writers
                      {u"RecordID"_s, u"MSWD"_s, u"NReg"_s, u"NSamples"_s, u"DegFreedom"_s, u"XCentroid"_s,
                       u"YCentroid"_s, u"ProgName"_s}),
           init(db, u"IsoInit"_s,
-               {u"RecordID"_s, u"InitRatio"_s, u"InitRatioError"_s, u"Epsilon"_s, u"EpsilonError"_s, u"Model"_s}),
+               {u"RecordID"_s, u"InitRatio"_s, u"InitRatioError"_s, u"Epsilon"_s, u"EpsilonError"_s,
+                u"Model"_s}),
           grouping(db, u"Grouping"_s, {u"RecordID"_s, u"Grouping"_s}),
           province(db, u"Province"_s, {u"RecordID"_s, u"Province"_s}),
           terrane(db, u"Terrane"_s, {u"RecordID"_s, u"Terrane"_s})
@@ -212,8 +215,8 @@ struct Writers
     }
     void flush()
     {
-        for (RowWriter *w : {&records, &smpReg, &smpLoc, &smpData, &sourceA, &statistics, &init, &grouping, &province,
-                             &terrane})
+        for (RowWriter *w : {&records, &smpReg, &smpLoc, &smpData, &sourceA, &statistics, &init, &grouping,
+                             &province, &terrane})
             w->flush();
     }
 
@@ -402,8 +405,9 @@ void writeDatedRecords(Writers &w, const QList<Ring> &rings, DemoSummary &summar
             area = areaAt(rings, *place);
         if (area.isEmpty()) {
             if (field(cCountry) != u"Africa"_s)
-                throw InputError(u"%1, line %2: the country \"%3\" is not known."_s.arg(upbFile).arg(i + 2).arg(
-                    field(cCountry)));
+                throw InputError(
+                    u"%1, line %2: the country \"%3\" is not known."_s.arg(upbFile).arg(i + 2).arg(
+                        field(cCountry)));
             area = u"AFR"_s;
         }
         w.areas.insert(area);
@@ -442,9 +446,28 @@ void writeDatedRecords(Writers &w, const QList<Ring> &rings, DemoSummary &summar
             comment << u"Lu-Hf data published"_s;
         const QVariant iError = hasError ? QVariant(qRound(error * 1000)) : QVariant();
         const QVariant fError = hasError ? QVariant(error) : QVariant();
-        w.records.add({recordId, area, unit, lithology, material, u"U-Pb"_s, analysis.approach, analysis.technique,
-                       u"Empl"_s, analysis.method, hasError ? 1 : 0, qRound(age * 1000), iError, iError, age, fError,
-                       fError, u"Ma"_s, compiled, demo::lambda238U, demo::lambda235U, comment.join(u"; "_s)});
+        w.records.add({recordId,
+                       area,
+                       unit,
+                       lithology,
+                       material,
+                       u"U-Pb"_s,
+                       analysis.approach,
+                       analysis.technique,
+                       u"Empl"_s,
+                       analysis.method,
+                       hasError ? 1 : 0,
+                       qRound(age * 1000),
+                       iError,
+                       iError,
+                       age,
+                       fError,
+                       fError,
+                       u"Ma"_s,
+                       compiled,
+                       demo::lambda238U,
+                       demo::lambda235U,
+                       comment.join(u"; "_s)});
         w.smpReg.add({recordId, u"U-Pb"_s, sampleNo, QVariant(), u"Y"_s});
 
         const QString citation = cutText(u"SourceListA"_s, u"SourceID"_s, field(cReference));
@@ -479,7 +502,8 @@ void writeDatedRecords(Writers &w, const QList<Ring> &rings, DemoSummary &summar
             }
         }
         if (analysis.approach != u"UPb"_s)
-            w.statistics.add({recordId, QVariant(), QVariant(), 1, QVariant(), QVariant(), QVariant(), QVariant()});
+            w.statistics.add(
+                {recordId, QVariant(), QVariant(), 1, QVariant(), QVariant(), QVariant(), QVariant()});
         ++recordId;
     }
     summary.datedRecords = recordId - firstDatedRecord;
@@ -494,7 +518,7 @@ struct IsochronExample
     QStringList variables; // X, Xerr, Xerrt, Y, Yerr, Yerrt, R
     double lambda, urParent, urDaughter, urScale;
     QList<std::pair<QString, QString>> records; // interpretation, approach
-    QString model;                               // model name of the model-age record
+    QString model;                              // model name of the model-age record
 };
 
 int writeIsochron(Writers &w, const IsochronExample &ex, int recordId)
@@ -534,14 +558,33 @@ int writeIsochron(Writers &w, const IsochronExample &ex, int recordId)
     w.reference(ex.citation);
     for (const auto &[interpretation, approach] : ex.records) {
         const int iAge = qRound(age * 1000), iError = qRound(ageError * 1000);
-        w.records.add({recordId, area, ex.unit, ex.lithology, ex.material, ex.system, approach, u"TIMS"_s,
-                       interpretation, u"C"_s, 2, iAge, iError, iError, age, ageError, ageError, u"Ma"_s, compiled,
-                       ex.lambda, QVariant(),
-                       u"Isochron age from a York fit of the %1 analyses of the publication"_s.arg(points.size())});
+        w.records.add(
+            {recordId,
+             area,
+             ex.unit,
+             ex.lithology,
+             ex.material,
+             ex.system,
+             approach,
+             u"TIMS"_s,
+             interpretation,
+             u"C"_s,
+             2,
+             iAge,
+             iError,
+             iError,
+             age,
+             ageError,
+             ageError,
+             u"Ma"_s,
+             compiled,
+             ex.lambda,
+             QVariant(),
+             u"Isochron age from a York fit of the %1 analyses of the publication"_s.arg(points.size())});
         for (const QString &sampleNo : samples)
             w.smpReg.add({recordId, ex.system, sampleNo, frac, u"Y"_s});
-        w.statistics.add({recordId, fit.mswd, double(points.size()), int(points.size()), int(points.size() - 2),
-                          QVariant(), QVariant(), u"York fit"_s});
+        w.statistics.add({recordId, fit.mswd, double(points.size()), int(points.size()),
+                          int(points.size() - 2), QVariant(), QVariant(), u"York fit"_s});
         w.init.add({recordId, r0, r0Error, epsilon, epsilonError,
                     approach == u"DM"_s ? QVariant(ex.model) : QVariant()});
         w.link(recordId, ex.citation);
@@ -641,17 +684,36 @@ void writeDemoData(Connection &results, Connection &working, DemoSummary *summar
     writeDatedRecords(w, rings, s);
 
     const QString lunar = u"Lunar material"_s;
-    const IsochronExample rbSr{u"RbSr1.csv"_s, u"Rb-Sr"_s, u"CBV71"_s, u"Apollo 12, Ocean of Storms"_s, lunar,
-        u"ns"_s,
-        u"Compston et al. 1971"_s,
-        {u"Rb87Sr86"_s, u"Rb87Sr86e"_s, u"Rb87Sr86t"_s, u"Sr87Sr86"_s, u"Sr87Sr86e"_s, u"Sr87Sr86t"_s, u"RbSrRho"_s},
-        demo::lambda87Rb, 0.0827, 0.7045, 10000, {{u"MdlR0"_s, u"MdlRa"_s}}, {}};
-    const IsochronExample smNd{u"SmNd2.csv"_s, u"Sm-Nd"_s, u"LSM75"_s, u"Apollo 17 basalt 75075"_s, u"Basalt"_s,
-        u"mwr"_s, u"Lugmair et al. 1975"_s,
-        {u"Sm147Nd144"_s, u"Sm147Nd144e"_s, u"Sm147Nd144t"_s, u"Nd143Nd144"_s, u"Nd143Nd144e"_s, u"Nd143Nd144t"_s,
-         u"SmNdRho"_s},
-        demo::lambda147Sm, 0.1967, 0.512638, 10000, {{u"MdlR0"_s, u"MdlRa"_s}, {u"CrsRs"_s, u"DM"_s}},
-        u"DM (Liew 1988)"_s};
+    const IsochronExample rbSr{u"RbSr1.csv"_s,
+                               u"Rb-Sr"_s,
+                               u"CBV71"_s,
+                               u"Apollo 12, Ocean of Storms"_s,
+                               lunar,
+                               u"ns"_s,
+                               u"Compston et al. 1971"_s,
+                               {u"Rb87Sr86"_s, u"Rb87Sr86e"_s, u"Rb87Sr86t"_s, u"Sr87Sr86"_s, u"Sr87Sr86e"_s,
+                                u"Sr87Sr86t"_s, u"RbSrRho"_s},
+                               demo::lambda87Rb,
+                               0.0827,
+                               0.7045,
+                               10000,
+                               {{u"MdlR0"_s, u"MdlRa"_s}},
+                               {}};
+    const IsochronExample smNd{u"SmNd2.csv"_s,
+                               u"Sm-Nd"_s,
+                               u"LSM75"_s,
+                               u"Apollo 17 basalt 75075"_s,
+                               u"Basalt"_s,
+                               u"mwr"_s,
+                               u"Lugmair et al. 1975"_s,
+                               {u"Sm147Nd144"_s, u"Sm147Nd144e"_s, u"Sm147Nd144t"_s, u"Nd143Nd144"_s,
+                                u"Nd143Nd144e"_s, u"Nd143Nd144t"_s, u"SmNdRho"_s},
+                               demo::lambda147Sm,
+                               0.1967,
+                               0.512638,
+                               10000,
+                               {{u"MdlR0"_s, u"MdlRa"_s}, {u"CrsRs"_s, u"DM"_s}},
+                               u"DM (Liew 1988)"_s};
     int next = writeIsochron(w, rbSr, firstIsochronRecord);
     next = writeIsochron(w, smNd, next);
     s.isochronRecords = next - firstIsochronRecord;
@@ -659,7 +721,8 @@ void writeDemoData(Connection &results, Connection &working, DemoSummary *summar
         u"Compston, W., Berry, H., Vernon, M.J., Chappell, B.W. and Kaye, M.J., 1971. Rubidium-strontium "
         u"chronology and chemistry of lunar material from the Ocean of Storms. Proc. Lunar Sci. Conf. 2, p. 1471"_s;
     w.references[smNd.citation].description =
-        u"Lugmair, G.W., Scheinin, N.B. and Marti, K., 1975. Sm-Nd age and history of Apollo 17 basalt 75075: "
+        u"Lugmair, G.W., Scheinin, N.B. and Marti, K., 1975. Sm-Nd age and history of Apollo 17 basalt "
+        u"75075: "
         u"evidence for early differentiation of the lunar exterior. Proc. Lunar Sci. Conf. 6, pp. 1419-1429"_s;
 
     s.outlinePoints = writeOutlines(results, rings, w.areas);

@@ -8,10 +8,10 @@ namespace kv {
 /// What the demo loader wrote and what it left out.
 struct DemoSummary
 {
-    int datedRecords = 0;     // U-Pb records from the compiled ages
-    int skippedNoAge = 0;     // rows of the compilation with an age of 0
-    int isochronRecords = 0;  // Rb-Sr and Sm-Nd records
-    int outlinePoints = 0;    // points of the area outlines
+    int datedRecords = 0;    // U-Pb records from the compiled ages
+    int skippedNoAge = 0;    // rows of the compilation with an age of 0
+    int isochronRecords = 0; // Rb-Sr and Sm-Nd records
+    int outlinePoints = 0;   // points of the area outlines
 };
 
 /// Fills freshly created results and working databases with the demo: lookup tables, the compiled U-Pb

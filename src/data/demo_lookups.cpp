@@ -70,7 +70,8 @@ void writeLookups(Connection &db)
     // Decay constants: U Jaffey et al. (1971); Rb Steiger & Jaeger (1977); Sm Lugmair & Marti (1978);
     // Lu Soederlund et al. (2004); K total Steiger & Jaeger (1977); Re Smoliar et al. (1996);
     // 232Th Steiger & Jaeger (1977).
-    write(db, u"IsoSystem"_s, {u"IsoSystem"_s, u"IsoSystemName"_s, u"IsoSysNo"_s, u"DecayConst1"_s, u"DecayConst2"_s},
+    write(db, u"IsoSystem"_s,
+          {u"IsoSystem"_s, u"IsoSystemName"_s, u"IsoSysNo"_s, u"DecayConst1"_s, u"DecayConst2"_s},
           {
               {u"U-Pb"_s, u"Uranium-lead"_s, 1, lambda238U, lambda235U},
               {u"Pb-Pb"_s, u"Lead-lead (207Pb/206Pb)"_s, 2, lambda238U, lambda235U},
@@ -172,14 +173,15 @@ void writeLookups(Connection &db)
     // Linear reservoir curves: ModelParam1 c2 = 0, ModelParam2 c1 the parent/daughter ratio,
     // ModelParam3 c0 the present daughter ratio. DM Sm-Nd: Liew & Hofmann (1988); DM Lu-Hf: Griffin
     // et al. (2000).
-    write(db, u"IsoModels"_s,
-          {u"IsoSystem"_s, u"ModelID"_s, u"ModelParam1"_s, u"ModelParam2"_s, u"ModelParam3"_s, u"ModelName"_s},
-          {
-              {u"Sm-Nd"_s, u"CHUR"_s, 0.0, 0.1967, 0.512638, u"CHUR (Jacobsen 1980)"_s},
-              {u"Sm-Nd"_s, u"DM"_s, 0.0, 0.219, 0.513151, u"DM (Liew 1988)"_s},
-              {u"Lu-Hf"_s, u"CHUR"_s, 0.0, 0.0336, 0.282785, u"CHUR (Bouvier 2008)"_s},
-              {u"Lu-Hf"_s, u"DM"_s, 0.0, 0.0384, 0.28325, u"DM (Griffin 2000)"_s},
-          });
+    write(
+        db, u"IsoModels"_s,
+        {u"IsoSystem"_s, u"ModelID"_s, u"ModelParam1"_s, u"ModelParam2"_s, u"ModelParam3"_s, u"ModelName"_s},
+        {
+            {u"Sm-Nd"_s, u"CHUR"_s, 0.0, 0.1967, 0.512638, u"CHUR (Jacobsen 1980)"_s},
+            {u"Sm-Nd"_s, u"DM"_s, 0.0, 0.219, 0.513151, u"DM (Liew 1988)"_s},
+            {u"Lu-Hf"_s, u"CHUR"_s, 0.0, 0.0336, 0.282785, u"CHUR (Bouvier 2008)"_s},
+            {u"Lu-Hf"_s, u"DM"_s, 0.0, 0.0384, 0.28325, u"DM (Griffin 2000)"_s},
+        });
     write(db, u"VarVar"_s, {u"VariableID"_s, u"VariableName"_s},
           {
               {u"Rb87Sr86"_s, u"87Rb/86Sr"_s},
@@ -197,20 +199,21 @@ void writeLookups(Connection &db)
               {u"Nd143Nd144t"_s, u"143Nd/144Nd error type"_s},
               {u"SmNdRho"_s, u"Sm-Nd error correlation"_s},
           });
-    const QStringList roles{u"IsoSystem"_s, u"ApproachAbr"_s, u"XX"_s, u"YY"_s, u"X"_s, u"Xerr"_s, u"Xerrt"_s,
-                            u"Y"_s, u"Yerr"_s, u"Yerrt"_s, u"R"_s};
-    const QVariantList rbSr{u"87Rb/86Sr"_s, u"87Sr/86Sr"_s, u"Rb87Sr86"_s, u"Rb87Sr86e"_s, u"Rb87Sr86t"_s,
-                            u"Sr87Sr86"_s, u"Sr87Sr86e"_s, u"Sr87Sr86t"_s, u"RbSrRho"_s};
-    const QVariantList smNd{u"147Sm/144Nd"_s, u"143Nd/144Nd"_s, u"Sm147Nd144"_s, u"Sm147Nd144e"_s,
-                            u"Sm147Nd144t"_s, u"Nd143Nd144"_s, u"Nd143Nd144e"_s, u"Nd143Nd144t"_s, u"SmNdRho"_s};
+    const QStringList roles{u"IsoSystem"_s, u"ApproachAbr"_s, u"XX"_s,   u"YY"_s,    u"X"_s, u"Xerr"_s,
+                            u"Xerrt"_s,     u"Y"_s,           u"Yerr"_s, u"Yerrt"_s, u"R"_s};
+    const QVariantList rbSr{u"87Rb/86Sr"_s, u"87Sr/86Sr"_s, u"Rb87Sr86"_s,  u"Rb87Sr86e"_s, u"Rb87Sr86t"_s,
+                            u"Sr87Sr86"_s,  u"Sr87Sr86e"_s, u"Sr87Sr86t"_s, u"RbSrRho"_s};
+    const QVariantList smNd{u"147Sm/144Nd"_s, u"143Nd/144Nd"_s, u"Sm147Nd144"_s,
+                            u"Sm147Nd144e"_s, u"Sm147Nd144t"_s, u"Nd143Nd144"_s,
+                            u"Nd143Nd144e"_s, u"Nd143Nd144t"_s, u"SmNdRho"_s};
     QList<QVariantList> sysVar;
     for (const QString &approach : {u"MdlRa"_s, u"Iso"_s})
         sysVar << (QVariantList{u"Rb-Sr"_s, approach} + rbSr);
     for (const QString &approach : {u"MdlRa"_s, u"Iso"_s, u"DM"_s, u"CHUR"_s})
         sysVar << (QVariantList{u"Sm-Nd"_s, approach} + smNd);
     write(db, u"SysVarData"_s, roles, sysVar);
-    // Closure temperatures (deg C) and their uncertainties, approximate values after Cherniak & Watson (2001) for
-    // zircon, Cherniak et al. (2004) for monazite, Frost et al. (2000) for titanite, Cherniak et al.
+    // Closure temperatures (deg C) and their uncertainties, approximate values after Cherniak & Watson (2001)
+    // for zircon, Cherniak et al. (2004) for monazite, Frost et al. (2000) for titanite, Cherniak et al.
     // (1991) for apatite, Jaeger (1979) and Harrison et al. (1985, 2009) for the micas and hornblende.
     write(db, u"BlockingT"_s,
           {u"MaterialAbr"_s, u"IsoSystem"_s, u"ApproachAbr"_s, u"BlockingT"_s, u"BlockingTUncertainty"_s},

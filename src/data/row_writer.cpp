@@ -29,7 +29,8 @@ RowWriter::RowWriter(Connection &connection, const QString &table, const QString
     }
     // ODBC drivers differ in what they accept; one row per statement is safe everywhere.
     if (connection.backend() != Backend::ODBC)
-        m_batchRows = std::clamp(maxParameters / int(std::max<qsizetype>(columns.size(), 1)), 1, maxBatchRows);
+        m_batchRows =
+            std::clamp(maxParameters / int(std::max<qsizetype>(columns.size(), 1)), 1, maxBatchRows);
 }
 
 RowWriter::~RowWriter() = default;
@@ -45,13 +46,14 @@ QString RowWriter::insertText(int rows) const
 void RowWriter::add(const QVariantList &values)
 {
     if (values.size() != m_columns.size())
-        throw InputError(u"A row for %1 has %2 values for %3 columns."_s.arg(m_table).arg(values.size()).arg(
-            m_columns.size()));
+        throw InputError(u"A row for %1 has %2 values for %3 columns."_s.arg(m_table)
+                             .arg(values.size())
+                             .arg(m_columns.size()));
     for (qsizetype i = 0; i < values.size(); ++i) {
         const ColumnDef *def = m_defs[i];
         if (def->isText() && !values[i].isNull() && values[i].toString().size() > def->width)
-            throw InputError(u"The text \"%1\" is wider than %2.%3 (%4 characters)."_s.arg(
-                values[i].toString(), m_table, def->name)
+            throw InputError(u"The text \"%1\" is wider than %2.%3 (%4 characters)."_s
+                                 .arg(values[i].toString(), m_table, def->name)
                                  .arg(def->width));
     }
     m_pending.append(values);

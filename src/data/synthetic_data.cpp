@@ -67,15 +67,24 @@ struct SystemProfile
 const QList<SystemProfile> &profiles()
 {
     static const QList<SystemProfile> list{
-        {u"U-Pb"_s, 50, {u"Conc"_s, u"UI"_s, u"LI"_s, u"WM"_s, u"Pb76"_s, u"UPb"_s},
+        {u"U-Pb"_s,
+         50,
+         {u"Conc"_s, u"UI"_s, u"LI"_s, u"WM"_s, u"Pb76"_s, u"UPb"_s},
          {u"zr"_s, u"zr"_s, u"zr"_s, u"zr"_s, u"mz"_s, u"bd"_s, u"ti"_s, u"ap"_s, u"xt"_s, u"ru"_s},
          {u"SHRIM"_s, u"SHRIM"_s, u"LAICP"_s, u"LAICP"_s, u"TIMS"_s, u"SIMS"_s}},
         {u"Ar-Ar"_s, 12, {u"Plat"_s}, {u"bi"_s, u"mu"_s, u"hb"_s, u"pl"_s}, {u"NGMS"_s}},
         {u"Rb-Sr"_s, 10, {u"Iso"_s, u"Iso"_s, u"MdlRa"_s}, {u"wr"_s, u"bi"_s, u"mu"_s}, {u"TIMS"_s}},
-        {u"Sm-Nd"_s, 8, {u"Iso"_s, u"MdlRa"_s, u"DM"_s, u"CHUR"_s}, {u"wr"_s, u"gt"_s, u"mwr"_s},
+        {u"Sm-Nd"_s,
+         8,
+         {u"Iso"_s, u"MdlRa"_s, u"DM"_s, u"CHUR"_s},
+         {u"wr"_s, u"gt"_s, u"mwr"_s},
          {u"TIMS"_s, u"MCICP"_s}},
         {u"K-Ar"_s, 8, {u"Conv"_s}, {u"bi"_s, u"mu"_s, u"hb"_s, u"wr"_s}, {u"NGMS"_s}},
-        {u"Lu-Hf"_s, 5, {u"Iso"_s, u"DM"_s, u"CHUR"_s}, {u"zr"_s, u"gt"_s, u"wr"_s}, {u"MCICP"_s, u"LAICP"_s}},
+        {u"Lu-Hf"_s,
+         5,
+         {u"Iso"_s, u"DM"_s, u"CHUR"_s},
+         {u"zr"_s, u"gt"_s, u"wr"_s},
+         {u"MCICP"_s, u"LAICP"_s}},
         {u"Pb-Pb"_s, 4, {u"WM"_s, u"Pb76"_s}, {u"zr"_s, u"wr"_s}, {u"PbEv"_s, u"TIMS"_s}},
         {u"Re-Os"_s, 2, {u"Iso"_s}, {u"wr"_s}, {u"MCICP"_s, u"TIMS"_s}},
         {u"Th-Pb"_s, 1, {u"Conc"_s}, {u"mz"_s}, {u"SHRIM"_s}},
@@ -96,12 +105,14 @@ QString methodOf(const QString &technique)
 
 QStringList lithologies()
 {
-    const QStringList prefixes{u""_s, u"Biotite "_s, u"Hornblende "_s, u"Garnet "_s, u"Porphyritic "_s, u"Foliated "_s};
-    const QStringList rocks{u"granite"_s, u"granodiorite"_s, u"tonalite"_s, u"gneiss"_s, u"schist"_s, u"basalt"_s,
-                            u"rhyolite"_s, u"dacite"_s, u"gabbro"_s, u"sandstone"_s, u"shale"_s, u"migmatite"_s,
-                            u"amphibolite"_s, u"pegmatite"_s, u"syenite"_s, u"diorite"_s, u"andesite"_s,
-                            u"quartzite"_s, u"charnockite"_s, u"dolerite"_s, u"tuff"_s, u"greywacke"_s,
-                            u"orthogneiss"_s, u"paragneiss"_s, u"monzogranite"_s};
+    const QStringList prefixes{u""_s,        u"Biotite "_s,     u"Hornblende "_s,
+                               u"Garnet "_s, u"Porphyritic "_s, u"Foliated "_s};
+    const QStringList rocks{
+        u"granite"_s, u"granodiorite"_s, u"tonalite"_s,    u"gneiss"_s,      u"schist"_s,
+        u"basalt"_s,  u"rhyolite"_s,     u"dacite"_s,      u"gabbro"_s,      u"sandstone"_s,
+        u"shale"_s,   u"migmatite"_s,    u"amphibolite"_s, u"pegmatite"_s,   u"syenite"_s,
+        u"diorite"_s, u"andesite"_s,     u"quartzite"_s,   u"charnockite"_s, u"dolerite"_s,
+        u"tuff"_s,    u"greywacke"_s,    u"orthogneiss"_s, u"paragneiss"_s,  u"monzogranite"_s};
     QStringList list;
     for (const QString &prefix : prefixes)
         for (const QString &rock : rocks) {
@@ -121,7 +132,8 @@ public:
     DeferredIndexes(Connection &db, const QStringList &tables) : m_db(db)
     {
         for (const QString &table : tables) {
-            const QStringList statements = Schema::createStatements(*Schema::table(table), db.backend()).mid(1);
+            const QStringList statements =
+                Schema::createStatements(*Schema::table(table), db.backend()).mid(1);
             for (const QString &statement : statements) {
                 const QStringList words = statement.split(u' ');
                 const QString name = words.value(words[1] == u"UNIQUE"_s ? 3 : 2);
@@ -147,7 +159,8 @@ private:
 SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
 {
     if (records < 0 || records > 100'000'000)
-        throw InputError(u"The number of synthetic records must lie between 0 and 100000000, not %1."_s.arg(records));
+        throw InputError(
+            u"The number of synthetic records must lie between 0 and 100000000, not %1."_s.arg(records));
     Random random(20261210);
     SyntheticSummary summary;
     if (db.backend() == Backend::SQLite)
@@ -205,41 +218,46 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
         db.syncAutoIncrement(u"SourceListA"_s);
     }
 
-    DeferredIndexes indexes(db, {u"IsoRgr30"_s, u"IsoStatistics"_s, u"IsoInit"_s, u"Grouping"_s, u"Province"_s,
-                                 u"Terrane"_s, u"SourceA"_s, u"SmpReg"_s, u"SmpLoc"_s, u"SmpData"_s});
-    const QStringList recordColumns{u"RecordID"_s, u"CountryAbr"_s, u"UnitName"_s, u"Lithology"_s,
+    DeferredIndexes indexes(db,
+                            {u"IsoRgr30"_s, u"IsoStatistics"_s, u"IsoInit"_s, u"Grouping"_s, u"Province"_s,
+                             u"Terrane"_s, u"SourceA"_s, u"SmpReg"_s, u"SmpLoc"_s, u"SmpData"_s});
+    const QStringList recordColumns{u"RecordID"_s,    u"CountryAbr"_s,    u"UnitName"_s,    u"Lithology"_s,
                                     u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s, u"TechAbr"_s,
-                                    u"InterpAbr"_s, u"MethodAbr"_s, u"PrefLevel"_s, u"IAge"_s, u"IAgePError"_s,
-                                    u"IAgeMError"_s, u"AgeUnits"_s, u"DateString"_s, u"DecayConst1"_s};
+                                    u"InterpAbr"_s,   u"MethodAbr"_s,     u"PrefLevel"_s,   u"IAge"_s,
+                                    u"IAgePError"_s,  u"IAgeMError"_s,    u"AgeUnits"_s,    u"DateString"_s,
+                                    u"DecayConst1"_s};
     RowWriter recordWriter(db, u"IsoRgr30"_s, recordColumns);
-    RowWriter statistics(db, u"IsoStatistics"_s, {u"RecordID"_s, u"MSWD"_s, u"NReg"_s, u"NSamples"_s, u"ProbOfFit"_s});
+    RowWriter statistics(db, u"IsoStatistics"_s,
+                         {u"RecordID"_s, u"MSWD"_s, u"NReg"_s, u"NSamples"_s, u"ProbOfFit"_s});
     RowWriter init(db, u"IsoInit"_s, {u"RecordID"_s, u"InitRatio"_s, u"InitRatioError"_s, u"Epsilon"_s});
     RowWriter grouping(db, u"Grouping"_s, {u"RecordID"_s, u"Grouping"_s});
     RowWriter province(db, u"Province"_s, {u"RecordID"_s, u"Province"_s});
     RowWriter terrane(db, u"Terrane"_s, {u"RecordID"_s, u"Terrane"_s});
     RowWriter sourceA(db, u"SourceA"_s, {u"RecordID"_s, u"SourceTypeID"_s, u"SourceNum"_s, u"SourceID"_s});
-    RowWriter smpReg(db, u"SmpReg"_s, {u"RecordID"_s, u"IsoSystem"_s, u"SampleNo"_s, u"Frac"_s, u"Included"_s});
+    RowWriter smpReg(db, u"SmpReg"_s,
+                     {u"RecordID"_s, u"IsoSystem"_s, u"SampleNo"_s, u"Frac"_s, u"Included"_s});
     RowWriter smpLoc(db, u"SmpLoc"_s, {u"SampleNo"_s, u"Latitude"_s, u"Longitude"_s, u"Elevation"_s});
-    RowWriter smpData(db, u"SmpData"_s,
-                      {u"SampleNo"_s, u"Frac"_s, u"IsoSystem"_s, u"VariableID"_s, u"DataValue"_s,
-                       u"NormalisingFactor"_s});
+    RowWriter smpData(
+        db, u"SmpData"_s,
+        {u"SampleNo"_s, u"Frac"_s, u"IsoSystem"_s, u"VariableID"_s, u"DataValue"_s, u"NormalisingFactor"_s});
 
     QList<std::pair<int, int>> systemWeights;
     for (int i = 0; i < profiles().size(); ++i)
         systemWeights.append({i, profiles()[i].weight});
     const QList<std::pair<QString, int>> interpretations{
-        {u"Empl"_s, 40}, {u"Extr"_s, 8}, {u"Meta"_s, 18}, {u"Cool"_s, 12}, {u"Depos"_s, 5},
+        {u"Empl"_s, 40}, {u"Extr"_s, 8},  {u"Meta"_s, 18}, {u"Cool"_s, 12}, {u"Depos"_s, 5},
         {u"Diag"_s, 2},  {u"Reset"_s, 3}, {u"Miner"_s, 4}, {u"Inher"_s, 5}, {u"MaxDp"_s, 3}};
-    const QHash<QString, double> lambdas{{u"U-Pb"_s, demo::lambda238U}, {u"Pb-Pb"_s, demo::lambda238U},
-                                         {u"Rb-Sr"_s, demo::lambda87Rb}, {u"Sm-Nd"_s, demo::lambda147Sm},
-                                         {u"Lu-Hf"_s, 1.867e-11},         {u"K-Ar"_s, 5.543e-10},
-                                         {u"Ar-Ar"_s, 5.543e-10},         {u"Re-Os"_s, 1.666e-11},
-                                         {u"Th-Pb"_s, 4.9475e-11}};
+    const QHash<QString, double> lambdas{
+        {u"U-Pb"_s, demo::lambda238U},   {u"Pb-Pb"_s, demo::lambda238U}, {u"Rb-Sr"_s, demo::lambda87Rb},
+        {u"Sm-Nd"_s, demo::lambda147Sm}, {u"Lu-Hf"_s, 1.867e-11},        {u"K-Ar"_s, 5.543e-10},
+        {u"Ar-Ar"_s, 5.543e-10},         {u"Re-Os"_s, 1.666e-11},        {u"Th-Pb"_s, 4.9475e-11}};
     const QHash<QString, QStringList> variables{
-        {u"Rb-Sr"_s, {u"Rb87Sr86"_s, u"Rb87Sr86e"_s, u"Rb87Sr86t"_s, u"Sr87Sr86"_s, u"Sr87Sr86e"_s, u"Sr87Sr86t"_s,
-                      u"RbSrRho"_s}},
-        {u"Sm-Nd"_s, {u"Sm147Nd144"_s, u"Sm147Nd144e"_s, u"Sm147Nd144t"_s, u"Nd143Nd144"_s, u"Nd143Nd144e"_s,
-                      u"Nd143Nd144t"_s, u"SmNdRho"_s}}};
+        {u"Rb-Sr"_s,
+         {u"Rb87Sr86"_s, u"Rb87Sr86e"_s, u"Rb87Sr86t"_s, u"Sr87Sr86"_s, u"Sr87Sr86e"_s, u"Sr87Sr86t"_s,
+          u"RbSrRho"_s}},
+        {u"Sm-Nd"_s,
+         {u"Sm147Nd144"_s, u"Sm147Nd144e"_s, u"Sm147Nd144t"_s, u"Nd143Nd144"_s, u"Nd143Nd144e"_s,
+          u"Nd143Nd144t"_s, u"SmNdRho"_s}}};
     const QDate baseDate(1995, 1, 1);
 
     for (qint64 id = 1; id <= records; ++id) {
@@ -256,8 +274,8 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
         const int unit = random.skewed(unitCount);
         // Ages cluster around a few orogenic peaks over a thin spread of 0 to 4000 Ma.
         static const double peaks[]{550, 1050, 1850, 2700, 300, 1200};
-        double age = random.chance(0.3) ? random.unit() * 4000
-                                        : peaks[random.below(6)] + (random.unit() - 0.5) * 300;
+        double age =
+            random.chance(0.3) ? random.unit() * 4000 : peaks[random.below(6)] + (random.unit() - 0.5) * 300;
         age = std::clamp(age, 0.001, 4000.0);
         const int iAge = int(std::lround(age * 1000));
         const int iError = std::max(1, int(std::lround(iAge * (0.002 + 0.02 * random.unit()))));
@@ -303,8 +321,8 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
         w->flush();
     indexes.restore();
     summary.records = recordWriter.count();
-    summary.detailRows = statistics.count() + init.count() + grouping.count() + province.count() + terrane.count() +
-                         sourceA.count();
+    summary.detailRows = statistics.count() + init.count() + grouping.count() + province.count() +
+                         terrane.count() + sourceA.count();
     transaction.commit();
     return summary;
 }

@@ -17,7 +17,8 @@ namespace {
 
 // The joins every query of the viewer carries: a record is found only when all nine codes have rows.
 const QString nineTableJoin =
-    u"select count(*) from IsoRgr30, Country, Interpretation, Approach, Material, Methods, Technique, IsoSystem, "
+    u"select count(*) from IsoRgr30, Country, Interpretation, Approach, Material, Methods, Technique, "
+    u"IsoSystem, "
     u"Suite, Lithol "
     u"where IsoRgr30.CountryAbr = Country.CountryAbr and IsoRgr30.UnitName = Suite.UnitName "
     u"and IsoRgr30.Lithology = Lithol.Lithology and IsoRgr30.MaterialAbr = Material.MaterialAbr "
@@ -50,7 +51,10 @@ struct Databases
 
 struct DemoDatabases : Databases
 {
-    explicit DemoDatabases(const QString &backend) : Databases(backend) { writeDemoData(results, working, &summary); }
+    explicit DemoDatabases(const QString &backend) : Databases(backend)
+    {
+        writeDemoData(results, working, &summary);
+    }
     DemoSummary summary;
 };
 
@@ -72,7 +76,8 @@ private slots:
         QCOMPARE(scalar(db.results, u"select count(*) from IsoRgr30"_s), 618);
         QCOMPARE(scalar(db.results, nineTableJoin), 618);
         // Every sample of a record has its locality row, and every reference link its reference.
-        QCOMPARE(scalar(db.results, u"select count(*) from SmpReg where SampleNo not in (select SampleNo from SmpLoc)"_s),
+        QCOMPARE(scalar(db.results,
+                        u"select count(*) from SmpReg where SampleNo not in (select SampleNo from SmpLoc)"_s),
                  0);
         QCOMPARE(scalar(db.results, u"select count(*) from SourceA where SourceID not in "
                                     u"(select SourceID from SourceListA)"_s),
@@ -85,8 +90,9 @@ private slots:
                                     u"(select Grouping from GroupingList)"_s),
                  0);
         // The default plot groups' interpretation codes can all be chosen.
-        QCOMPARE(scalar(db.results, u"select count(*) from Interpretation where InterpAbr in "
-                                    u"('Empl','Extr','Meta','Cool','Depos','Diag','Reset','Miner','CrsRs','MdlR0')"_s),
+        QCOMPARE(scalar(db.results,
+                        u"select count(*) from Interpretation where InterpAbr in "
+                        u"('Empl','Extr','Meta','Cool','Depos','Diag','Reset','Miner','CrsRs','MdlR0')"_s),
                  10);
     }
 
@@ -97,10 +103,12 @@ private slots:
         for (const TableDef *table : Schema::tables(DatabaseKind::Results))
             for (const ColumnDef &column : table->columns)
                 if (column.isText()) {
-                    const qint64 longest = scalar(
-                        db.results, u"select coalesce(max(length(%1)), 0) from %2"_s.arg(column.name, table->name));
+                    const qint64 longest =
+                        scalar(db.results, u"select coalesce(max(length(%1)), 0) from %2"_s.arg(column.name,
+                                                                                                table->name));
                     QVERIFY2(longest <= column.width,
-                             qPrintable(u"%1.%2 holds %3 characters"_s.arg(table->name, column.name).arg(longest)));
+                             qPrintable(
+                                 u"%1.%2 holds %3 characters"_s.arg(table->name, column.name).arg(longest)));
                 }
     }
 
@@ -117,10 +125,12 @@ private slots:
         QCOMPARE(scalar(db.results, u"select count(*) from SourceListA where SourceID = ?"_s,
                         {u"Vr\u00e1na et al. (2004)"_s}),
                  1);
-        for (const QString &lithology : {u"M\u00e9tadiorite"_s, u"Orthogneiss granitique \u00cb biotite, W. Itremo"_s,
-                                         u"2. Miako Gneiss \u2013 leucosome (6)"_s})
-            QVERIFY2(scalar(db.results, u"select count(*) from IsoRgr30 where Lithology = ?"_s, {lithology}) >= 1,
-                     qPrintable(lithology));
+        for (const QString &lithology :
+             {u"M\u00e9tadiorite"_s, u"Orthogneiss granitique \u00cb biotite, W. Itremo"_s,
+              u"2. Miako Gneiss \u2013 leucosome (6)"_s})
+            QVERIFY2(
+                scalar(db.results, u"select count(*) from IsoRgr30 where Lithology = ?"_s, {lithology}) >= 1,
+                qPrintable(lithology));
         // 56 characters in the file, cut to the column's 50.
         QCOMPARE(scalar(db.results, u"select count(*) from Lithol where Lithology = ?"_s,
                         {u"Gneiss migmatitique a biotite, amphibole \u00b1 clinopy"_s}),
@@ -147,15 +157,15 @@ private slots:
         // Ages, initial ratios and MSWDs from a separate York (2004) fit written in Python over the same
         // files, with the decay constants 1.42e-11 (87Rb) and 6.54e-12 (147Sm).
         for (const QString &backend : test::backends()) {
-            QTest::addRow("%s Rb-Sr", qPrintable(backend)) << backend << 2000 << 17 << 0.0312 << 0.7013 << 0.0536
-                                                           << 0.0 << u"87Rb/86Sr"_s << 4426485 << 0.6991514553
-                                                           << 1.2316220806;
+            QTest::addRow("%s Rb-Sr", qPrintable(backend))
+                << backend << 2000 << 17 << 0.0312 << 0.7013 << 0.0536 << 0.0 << u"87Rb/86Sr"_s << 4426485
+                << 0.6991514553 << 1.2316220806;
             QTest::addRow("%s Sm-Nd epsilon", qPrintable(backend))
-                << backend << 2001 << 4 << 0.18649 << 0.51297 << 0.23209 << 0.014 << u"147Sm/144Nd"_s << 3927721
-                << 0.5081311509 << 0.0786639043;
+                << backend << 2001 << 4 << 0.18649 << 0.51297 << 0.23209 << 0.014 << u"147Sm/144Nd"_s
+                << 3927721 << 0.5081311509 << 0.0786639043;
             QTest::addRow("%s Sm-Nd model age", qPrintable(backend))
-                << backend << 2002 << 4 << 0.18649 << 0.51297 << 0.23209 << 0.014 << u"147Sm/144Nd"_s << 3927721
-                << 0.5081311509 << 0.0786639043;
+                << backend << 2002 << 4 << 0.18649 << 0.51297 << 0.23209 << 0.014 << u"147Sm/144Nd"_s
+                << 3927721 << 0.5081311509 << 0.0786639043;
         }
     }
     void isochronRecordsHaveTheirRawData()
@@ -189,12 +199,13 @@ private slots:
         dm.QdmSmp->open();
         QCOMPARE(dm.QdmSmp->recordCount(), samples);
         QCOMPARE(dm.QdmSmp->text(u"Included"_s), u"Y"_s);
-        for (Dataset *d : {smp.QIsoSys, smp.QUR, smp.QModel, smp.QSysVarData, smp.QX, smp.QY, smp.QXerr, smp.QYerr,
-                           smp.QXerrt, smp.QYerrt, smp.QR, smp.QXname})
+        for (Dataset *d : {smp.QIsoSys, smp.QUR, smp.QModel, smp.QSysVarData, smp.QX, smp.QY, smp.QXerr,
+                           smp.QYerr, smp.QXerrt, smp.QYerrt, smp.QR, smp.QXname})
             d->open();
         QVERIFY(!smp.QIsoSys->isEmpty());
         QVERIFY(!smp.QUR->isEmpty());
-        QCOMPARE(smp.QModel->isEmpty(), recordId != 2002); // only the model-age record's approach names a model
+        QCOMPARE(smp.QModel->isEmpty(),
+                 recordId != 2002); // only the model-age record's approach names a model
         QCOMPARE(smp.QX->value(u"DataValue"_s).toDouble(), x1);
         QCOMPARE(smp.QX->value(u"NormalisingFactor"_s).toDouble(), 1.0);
         QCOMPARE(smp.QY->value(u"DataValue"_s).toDouble(), y1);
@@ -214,9 +225,10 @@ private slots:
     {
         DemoDatabases db(u"sqlite"_s);
         // Rings per country in the seed file; ZAF's third and MOZ's second and third are holes.
-        const QHash<QString, int> rings{{u"ZAF"_s, 3}, {u"NAM"_s, 1}, {u"BWA"_s, 1}, {u"ZWE"_s, 1}, {u"MOZ"_s, 3},
-                                        {u"LSO"_s, 1}, {u"SWZ"_s, 1}, {u"ZMB"_s, 1}, {u"MWI"_s, 3}, {u"AGO"_s, 2},
-                                        {u"TZA"_s, 4}, {u"MDG"_s, 3}, {u"COD"_s, 1}};
+        const QHash<QString, int> rings{{u"ZAF"_s, 3}, {u"NAM"_s, 1}, {u"BWA"_s, 1}, {u"ZWE"_s, 1},
+                                        {u"MOZ"_s, 3}, {u"LSO"_s, 1}, {u"SWZ"_s, 1}, {u"ZMB"_s, 1},
+                                        {u"MWI"_s, 3}, {u"AGO"_s, 2}, {u"TZA"_s, 4}, {u"MDG"_s, 3},
+                                        {u"COD"_s, 1}};
         QCOMPARE(scalar(db.results, u"select count(*) from SADCCtry"_s), 13);
         QCOMPARE(scalar(db.results, u"select count(*) from SADCCtry where CountryAbr not in "
                                     u"(select CountryAbr from Country)"_s),
@@ -295,14 +307,16 @@ private slots:
             QVERIFY2(recordsWith(table) > 350, qPrintable(table));
         QVERIFY(recordsWith(u"IsoInit"_s) > 200);
         QVERIFY(scalar(db.results, u"select count(*) from SmpData"_s) > 0);
-        QCOMPARE(scalar(db.results, u"select count(*) from SmpReg where SampleNo not in (select SampleNo from SmpLoc)"_s),
+        QCOMPARE(scalar(db.results,
+                        u"select count(*) from SmpReg where SampleNo not in (select SampleNo from SmpLoc)"_s),
                  0);
         QCOMPARE(scalar(db.results, u"select count(*) from IsoRgr30 where IAge < 0 or IAge > 4000000"_s), 0);
         QVERIFY(scalar(db.results, u"select count(distinct UnitName) from IsoRgr30"_s) > 50);
         // Fixed seed: a second database gets the same rows.
         Databases again(backend);
         writeSyntheticData(again.results, 500);
-        const QString digest = u"select sum(IAge), sum(length(UnitName)), count(distinct Lithology) from IsoRgr30"_s;
+        const QString digest =
+            u"select sum(IAge), sum(length(UnitName)), count(distinct Lithology) from IsoRgr30"_s;
         QSqlQuery a = db.results.exec(digest), b = again.results.exec(digest);
         QVERIFY(a.next() && b.next());
         for (int i = 0; i < 3; ++i)
@@ -313,7 +327,8 @@ private slots:
     {
         // 0x81 is undefined in Windows-1252.
         QVERIFY_THROWS_EXCEPTION(InputError, decodeWindows1252(QByteArray("ab\x81"), u"x.csv"_s));
-        QCOMPARE(decodeWindows1252(QByteArray("U\x96Pb \xb1 Kr\xf6ner"), u"x.csv"_s), u"U\u2013Pb \u00b1 Kr\u00f6ner"_s);
+        QCOMPARE(decodeWindows1252(QByteArray("U\x96Pb \xb1 Kr\xf6ner"), u"x.csv"_s),
+                 u"U\u2013Pb \u00b1 Kr\u00f6ner"_s);
         const QList<QStringList> rows = parseCsv(u"a,\"b,\"\"c\"\"\",\r\n1,2,\r\n"_s);
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0], (QStringList{u"a"_s, u"b,\"c\""_s, QString()}));
