@@ -3,6 +3,7 @@
 
 #include "core/paths.h"
 #include "data/dataset.h"
+#include "data/dialect_adapter.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -338,7 +339,8 @@ bool Connection::isSnapshotConflict(const DatabaseError &error) const
 
 QString Connection::adapt(const QString &sql) const
 {
-    return sql;
+    // PostgreSQL plans the texts well and resolves ORDER BY names itself.
+    return m_backend == Backend::SQLite ? DialectAdapter::forSqlite(sql) : sql;
 }
 
 DatabaseError Connection::translate(const QSqlError &error, const QString &context) const

@@ -127,10 +127,11 @@ void Dataset::requireOpen() const
 
 QString Dataset::effectiveSql() const
 {
-    QString text = sqlText();
+    // The text is adapted before the filter wraps it, so the adapter sees it as written.
+    QString text = m_connection->adapt(sqlText());
     if (m_filtered && !m_filter.trimmed().isEmpty())
         text = u"select * from (\n%1\n) kv_filter where %2"_s.arg(text, m_filter);
-    return m_connection->adapt(text);
+    return text;
 }
 
 void Dataset::bindParams(QSqlQuery &query) const

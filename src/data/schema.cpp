@@ -77,9 +77,16 @@ QList<TableDef> buildTables()
             u"RegisteredUser text(30), Confidential int32, NewRecordID int32, IAgePError int32, IAgeMError int32, "
             u"SigmaPercentDC1 float, SigmaPercentDC2 float",
             {{u"RecordID"_s}},
-            // the joins of a query, its date conditions and its four sort orders
-            {{u"CountryAbr"_s, u"UnitName"_s}, {u"IAge"_s}, {u"UnitName"_s}, {u"Lithology"_s},
-             {u"MaterialAbr"_s}, {u"InterpAbr"_s}, {u"IsotopeSystem"_s}}},
+            // The query's sort orders (by record: the key), each led by a column its conditions use,
+            // so an ordered query reads its first rows from the index; then the other conditions.
+            {{u"CountryAbr"_s, u"UnitName"_s, u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s,
+              u"InterpAbr"_s, u"PrefLevel"_s, u"TechAbr"_s, u"IAge"_s},
+             {u"IAge"_s, u"CountryAbr"_s, u"UnitName"_s, u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s,
+              u"InterpAbr"_s, u"PrefLevel"_s},
+             {u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s, u"InterpAbr"_s, u"PrefLevel"_s, u"IAge"_s,
+              u"TechAbr"_s, u"CountryAbr"_s, u"UnitName"_s},
+             {u"UnitName"_s}, {u"Lithology"_s}, {u"IsotopeSystem"_s}, {u"ApproachAbr"_s}, {u"InterpAbr"_s},
+             {u"TechAbr"_s}}},
         {u"IsoStatistics", R, u"RecordID int32, MSWD float, NReg float, NSamples int32, Alpha float, "
             u"NReplicates int32, DegFreedom int32, FCutoff float, ProbOfFit float, ProbOfConcordance float, "
             u"Ludwigp float, XCentroid float, YCentroid float, Constraints text(20), XConstrain float, "
@@ -309,9 +316,13 @@ QStringList Schema::createStatements(const TableDef &table, Backend backend)
     for (const QStringList &key : table.uniqueKeys)
         statements << u"CREATE UNIQUE INDEX %1_%2_key ON %1 (%3)"_s.arg(table.name, key.join(u'_'),
                                                                         key.join(u", "_s));
-    for (const QStringList &index : table.indexes)
-        statements << u"CREATE INDEX %1_%2_idx ON %1 (%3)"_s.arg(table.name, index.join(u'_'),
-                                                                 index.join(u", "_s));
+    for (const QStringList &index : table.indexes) {
+        // PostgreSQL cuts names at 63 characters: a long index is named by its first column and width.
+        QString name = u"%1_%2_idx"_s.arg(table.name, index.join(u'_'));
+        if (name.size() > 63)
+            name = u"%1_%2_%3c_idx"_s.arg(table.name, index.first()).arg(index.size());
+        statements << u"CREATE INDEX %1 ON %2 (%3)"_s.arg(name, table.name, index.join(u", "_s));
+    }
     return statements;
 }
 
