@@ -35,12 +35,15 @@ void writeCsv(kv::Dataset &query, const QString &path)
     for (const QString &field : fields)
         header << csvField(field);
     stream << header.join(u',') << '\n';
+    // The record view's details need not follow every row.
+    query.disableControls();
     for (query.first(); !query.eof(); query.next()) {
         QStringList row;
         for (const QString &field : fields)
             row << csvField(query.value(field));
         stream << row.join(u',') << '\n';
     }
+    query.enableControls();
     stream.flush();
     if (!file.commit())
         throw kv::FileError(u"Cannot write %1: %2"_s.arg(path, file.errorString()));
