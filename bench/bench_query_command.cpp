@@ -59,7 +59,7 @@ void fill(Connection &c, int records)
     series(10, u"insert into Interpretation (InterpAbr)"_s, u"select 'I' || (i - 1)"_s);
     series(10, u"insert into Technique (TechAbr)"_s, u"select 'T' || (i - 1)"_s);
     const QString chr = pg ? u"chr"_s : u"char"_s;
-    series(3, u"insert into Methods (MethodAbr)"_s, u"select %1(64 + i)"_s.arg(chr));
+    series(3, u"insert into Methods (MethodAbr)"_s, u"select %1(cast(64 + i as integer))"_s.arg(chr));
     series(6, u"insert into PrefLevel (PrefLevelNo)"_s, u"select i - 1"_s);
     // Multiplicative hashes of the record number spread the codes and ages without a random source.
     series(records,
@@ -69,7 +69,7 @@ void fill(Connection &c, int records)
            u"select i, 'C' || ((i * 2654435761) % 52), 'Unit ' || ((i * 40503) % 2000), "
            u"'Lith ' || ((i * 7919) % 20), 'M' || ((i * 104729) % 10), 'S' || ((i * 15485863) % 8), "
            u"'A' || ((i * 3571) % 5), 'I' || ((i * 1299709) % 10), 'T' || ((i * 611953) % 10), "
-           u"%1(65 + (i % 3)), (i * 2246822519) % 4000000, 5000, 5000, ((i * 2246822519) % 4000000) * 0.001, "
+           u"%1(cast(65 + i % 3 as integer)), (i * 2246822519) % 4000000, 5000, 5000, ((i * 2246822519) % 4000000) * 0.001, "
            u"5, 5, 'Ma', (i * 31) % 6, case when i % 4 = 0 then 0.1 else 0 end, 1.55125e-10, 0, "
            u"'synthetic record', 0"_s.arg(chr));
     series(records / 10, u"insert into Grouping (RecordID, Grouping)"_s, u"select i * 10, 'G' || (i % 100)"_s);

@@ -23,6 +23,8 @@ constexpr int browseWindow = 20000;
 constexpr int forwardOnlyWindow = 256;
 // Rows read at once when a query runs: small results are read whole and their cursor is closed at once.
 constexpr int prefetchRows = 100;
+// Rows a server cursor hands over at a time.
+constexpr int cursorBatch = 1000;
 
 QString withoutQuotedText(const QString &sql)
 {
@@ -155,19 +157,25 @@ void Dataset::bindParams(QSqlQuery &query) const
 void Dataset::execute()
 {
     prepare();
+    releaseCursor();
     // PostgreSQL's driver streams a forward-only result only while no other statement runs on the
     // connection: a streamed dataset gets a connection of its own, the others receive their (small)
     // result whole and read it row by row from the client library.
     const bool postgres = m_connection->backend() == Backend::PostgreSQL;
-    auto query = std::make_unique<QSqlQuery>(postgres && m_streamed ? m_connection->streamingDatabase(this)
-                                                                    : m_connection->database());
-    query->setForwardOnly(!postgres || m_streamed);
     const QString text = effectiveSql();
-    if (!query->prepare(text))
-        throw m_connection->translate(query->lastError(), text);
-    bindParams(*query);
-    if (!query->exec())
-        throw m_connection->translate(query->lastError(), text);
+    std::unique_ptr<QSqlQuery> query;
+    if (postgres && m_streamed && paramNames().isEmpty()) {
+        query = openServerCursor(text);
+    } else {
+        query = std::make_unique<QSqlQuery>(postgres && m_streamed ? m_connection->streamingDatabase(this)
+                                                                   : m_connection->database());
+        query->setForwardOnly(!postgres || m_streamed);
+        if (!query->prepare(text))
+            throw m_connection->translate(query->lastError(), text);
+        bindParams(*query);
+        if (!query->exec())
+            throw m_connection->translate(query->lastError(), text);
+    }
 
     const QSqlRecord record = query->record();
     m_columns.clear();
@@ -206,19 +214,18 @@ bool Dataset::fetchOne()
         execute();
         m_rows.swap(rows);
         m_windowStart = windowStart;
-        while (m_fetched < read && m_query->next())
+        while (m_fetched < read && nextRow())
             ++m_fetched;
         if (m_fetched < read) {
             m_fetchedAll = true;
             return false;
         }
     }
-    if (!m_query->next()) {
+    if (!nextRow()) {
         m_fetchedAll = true;
         if (m_query->lastError().isValid() && m_query->lastError().type() != QSqlError::NoError)
             throw m_connection->translate(m_query->lastError(), sqlText());
-        m_query.reset();
-        m_connection->removeReader(this);
+        releaseCursor();
         return false;
     }
     Row row;
@@ -250,7 +257,7 @@ void Dataset::restartAt(int row)
     execute();
     const int keep = (m_forwardOnly ? forwardOnlyWindow : browseWindow) / 2;
     const int skip = std::max(0, row - keep);
-    while (m_fetched < skip && m_query->next())
+    while (m_fetched < skip && nextRow())
         ++m_fetched;
     m_windowStart = m_fetched;
 }
@@ -353,6 +360,49 @@ void Dataset::releaseCursor()
         if (m_connection)
             m_connection->removeReader(this);
     }
+    if (m_serverCursor) {
+        // Ending the transaction closes the cursor, without reading the rows left.
+        m_serverCursor = false;
+        if (m_connection && m_connection->isOpen())
+            m_connection->streamingDatabase(this).rollback();
+    }
+}
+
+std::unique_ptr<QSqlQuery> Dataset::openServerCursor(const QString &text)
+{
+    // Read through a cursor, the planner prefers plans that give the first rows soon (an index in the
+    // order asked for) over plans that sort every row first.
+    QSqlDatabase db = m_connection->streamingDatabase(this);
+    if (!db.transaction())
+        throw m_connection->translate(db.lastError(), u"BEGIN"_s);
+    m_serverCursor = true;
+    auto query = std::make_unique<QSqlQuery>(db);
+    if (!query->exec(u"DECLARE kv_rows NO SCROLL CURSOR FOR\n"_s + text) ||
+        !query->exec(u"FETCH %1 FROM kv_rows"_s.arg(cursorBatch))) {
+        const DatabaseError error = m_connection->translate(query->lastError(), text);
+        query.reset();
+        releaseCursor();
+        throw error;
+    }
+    m_batchRows = 0;
+    return query;
+}
+
+bool Dataset::nextRow()
+{
+    if (m_query->next()) {
+        ++m_batchRows;
+        return true;
+    }
+    if (!m_serverCursor || m_batchRows < cursorBatch)
+        return false;
+    m_batchRows = 0;
+    if (!m_query->exec(u"FETCH %1 FROM kv_rows"_s.arg(cursorBatch)))
+        throw m_connection->translate(m_query->lastError(), sqlText());
+    if (!m_query->next())
+        return false;
+    ++m_batchRows;
+    return true;
 }
 
 void Dataset::close()

@@ -161,6 +161,9 @@ private:
     void requireOpen() const;
     void execute();
     bool fetchOne();
+    /// The next row of the open query; fetches the next batch of a server cursor.
+    bool nextRow();
+    std::unique_ptr<QSqlQuery> openServerCursor(const QString &text);
     void restartAt(int row);
     bool ensureRow(int row);
     void fetchAll();
@@ -193,6 +196,8 @@ private:
     bool m_live = false;
     bool m_forwardOnly = false;
     bool m_streamed = false;
+    bool m_serverCursor = false; // m_query reads a PostgreSQL cursor in a transaction of its own
+    int m_batchRows = 0;         // rows read from the cursor's current batch
     QString m_tableName;
     QString m_filter;
     bool m_filtered = false;

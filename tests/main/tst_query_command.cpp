@@ -108,6 +108,8 @@ private slots:
     void rejectedText();
     void startPrefLevel_data() { test::addBackendRows(); }
     void startPrefLevel();
+    void largeResultInBatches_data() { test::addBackendRows(); }
+    void largeResultInBatches();
     void ordersReadFromIndexes_data();
     void ordersReadFromIndexes();
     void kvtoolQuery();
@@ -263,6 +265,50 @@ void TestQueryCommand::startPrefLevel()
     f.dm.PrefLevel->close();
     f.dm.KVResults.exec(u"delete from PrefLevel where PrefLevelNo <> 1"_s);
     QCOMPARE(QueryCommand::startPrefLevel(*f.dm.PrefLevel), QString());
+}
+
+void TestQueryCommand::largeResultInBatches()
+{
+    // More rows than one batch of a PostgreSQL cursor: every row arrives once, in order, and leaving
+    // the result half read ends the cursor's transaction.
+    QFETCH(QString, backend);
+    Fixture f(backend);
+    const int total = 2600;
+    {
+        Transaction t(f.dm.KVResults);
+        QSqlQuery insert = f.dm.KVResults.prepare(
+            u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, MaterialAbr, IsotopeSystem, IAge, Lithology, "
+            u"ApproachAbr, InterpAbr, TechAbr, MethodAbr) values (?, 'BWA', 'Gaborone', 'bt', 'Rb-Sr', 5, "
+            u"'granite', 'A', 'I', 'T', 'M')"_s);
+        for (int id = 100; id < 100 + total; ++id) {
+            insert.addBindValue(id);
+            f.dm.KVResults.execPrepared(insert);
+        }
+        t.commit();
+    }
+    QueryDefinition d;
+    d.prefLevelChecked = false;
+    d.order = QueryDefinition::OrderByRecord;
+    QueryCommand command(f.dm, f.ui);
+    QVERIFY(command.execute(d));
+    QCOMPARE(command.recordCount(), total + 5);
+    QList<int> ids = f.recordIds();
+    QCOMPARE(ids.size(), total + 5);
+    QCOMPARE(ids.mid(5), [&] {
+        QList<int> expected;
+        for (int id = 100; id < 100 + total; ++id)
+            expected << id;
+        return expected;
+    }());
+
+    f.dm.Query1->moveTo(1500);
+    f.dm.Query1->close();
+    if (backend == u"postgresql"_s) {
+        QSqlQuery open = f.dm.KVResults.exec(u"select count(*) from pg_stat_activity where datname = "
+                                             u"current_database() and state like 'idle in transaction%'"_s);
+        QVERIFY(open.next());
+        QCOMPARE(open.value(0).toInt(), 0);
+    }
 }
 
 void TestQueryCommand::ordersReadFromIndexes_data()
