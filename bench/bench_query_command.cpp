@@ -45,13 +45,15 @@ void fill(Connection &c, int records)
         if (pg)
             c.exec(u"%1 %2 from generate_series(1::bigint, %3) as s(i)"_s.arg(insert, select).arg(n));
         else
-            c.exec(u"with recursive s(i) as (select 1 union all select i + 1 from s where i < %3) %1 %2 from s"_s
-                       .arg(insert, select)
-                       .arg(n));
+            c.exec(
+                u"with recursive s(i) as (select 1 union all select i + 1 from s where i < %3) %1 %2 from s"_s
+                    .arg(insert, select)
+                    .arg(n));
     };
     Transaction t(c);
     series(50, u"insert into Country (CountryAbr, Country)"_s, u"select 'C' || (i - 1), 'Country ' || i"_s);
-    series(2000, u"insert into Suite (UnitName, CountryAbr)"_s, u"select 'Unit ' || (i - 1), 'C' || (i % 50)"_s);
+    series(2000, u"insert into Suite (UnitName, CountryAbr)"_s,
+           u"select 'Unit ' || (i - 1), 'C' || (i % 50)"_s);
     series(20, u"insert into Lithol (Lithology)"_s, u"select 'Lith ' || (i - 1)"_s);
     series(10, u"insert into Material (MaterialAbr, MaterialDescription)"_s, u"select 'M' || (i - 1), 'M'"_s);
     series(8, u"insert into IsoSystem (IsoSystem)"_s, u"select 'S' || (i - 1)"_s);
@@ -64,15 +66,18 @@ void fill(Connection &c, int records)
     // Multiplicative hashes of the record number spread the codes and ages without a random source.
     series(records,
            u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, Lithology, MaterialAbr, IsotopeSystem, "
-           u"ApproachAbr, InterpAbr, TechAbr, MethodAbr, IAge, IAgePError, IAgeMError, Age, AgePError, AgeMError, "
+           u"ApproachAbr, InterpAbr, TechAbr, MethodAbr, IAge, IAgePError, IAgeMError, Age, AgePError, "
+           u"AgeMError, "
            u"AgeUnits, PrefLevel, SigmaPercentDC1, DecayConst1, DecayConst2, Comment, Confidential)"_s,
            u"select i, 'C' || ((i * 2654435761) % 52), 'Unit ' || ((i * 40503) % 2000), "
            u"'Lith ' || ((i * 7919) % 20), 'M' || ((i * 104729) % 10), 'S' || ((i * 15485863) % 8), "
            u"'A' || ((i * 3571) % 5), 'I' || ((i * 1299709) % 10), 'T' || ((i * 611953) % 10), "
-           u"%1(cast(65 + i % 3 as integer)), (i * 2246822519) % 4000000, 5000, 5000, ((i * 2246822519) % 4000000) * 0.001, "
+           u"%1(cast(65 + i % 3 as integer)), (i * 2246822519) % 4000000, 5000, 5000, ((i * 2246822519) % "
+           u"4000000) * 0.001, "
            u"5, 5, 'Ma', (i * 31) % 6, case when i % 4 = 0 then 0.1 else 0 end, 1.55125e-10, 0, "
            u"'synthetic record', 0"_s.arg(chr));
-    series(records / 10, u"insert into Grouping (RecordID, Grouping)"_s, u"select i * 10, 'G' || (i % 100)"_s);
+    series(records / 10, u"insert into Grouping (RecordID, Grouping)"_s,
+           u"select i * 10, 'G' || (i % 100)"_s);
     t.commit();
     if (pg)
         c.exec(u"analyze"_s);
@@ -180,8 +185,8 @@ int main(int argc, char *argv[])
         out << "case | records | first row ms | count ms | command ms | RSS\n";
         for (const auto &[name, definition] : cases) {
             const Figures f = measure(dm, ui, definition);
-            out << name << " | " << f.records << " | " << f.firstRowMs << " | " << f.countMs << " | " << f.commandMs
-                << " | " << procStatus("VmRSS:") << '\n';
+            out << name << " | " << f.records << " | " << f.firstRowMs << " | " << f.countMs << " | "
+                << f.commandMs << " | " << procStatus("VmRSS:") << '\n';
             out.flush();
         }
         if (walk) {

@@ -16,8 +16,8 @@ namespace {
 
 QString csvField(const QVariant &value)
 {
-    QString text = value.metaType().id() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
-                                                              : value.toString();
+    QString text =
+        value.metaType().id() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate) : value.toString();
     if (text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r'))
         text = u'"' + text.replace(u'"', u"\"\""_s) + u'"';
     return text;
@@ -131,7 +131,8 @@ kv::tool::Verb queryVerb(
     "query",
     "[--area V]... [--unit V]... [--lithology V]... [--material V]... [--system V]... [--approach V]... "
     "[--interpretation V]... [--technique V]... [--method V]... [--group V]... [--province V]... "
-    "[--terrane V]... [--orogenic-period V]... [--chemical-type V]... [--reference V]... [--from AGE] [--to AGE] "
+    "[--terrane V]... [--orogenic-period V]... [--chemical-type V]... [--reference V]... [--from AGE] [--to "
+    "AGE] "
     "[--age-units U] [--dc all|without|with] [--order 0..3] [--pref-level N|none] [--isochron-only] "
     "[--query-file FILE] [--csv FILE] [--results LOC] [--working LOC]",
     &query);

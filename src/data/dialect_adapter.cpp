@@ -13,13 +13,21 @@ namespace {
 
 struct Token
 {
-    enum Kind { Word, Quoted, Symbol } kind;
+    enum Kind
+    {
+        Word,
+        Quoted,
+        Symbol
+    } kind;
     qsizetype begin;
     qsizetype end;
     int depth; // parentheses around the token; a parenthesis itself counts as outside
     QString text;
 
-    bool is(const QString &word) const { return kind == Word && text.compare(word, Qt::CaseInsensitive) == 0; }
+    bool is(const QString &word) const
+    {
+        return kind == Word && text.compare(word, Qt::CaseInsensitive) == 0;
+    }
     bool isSymbol(QChar c) const { return kind == Symbol && text.size() == 1 && text[0] == c; }
 };
 
@@ -184,10 +192,11 @@ QString DialectAdapter::forSqlite(const QString &sql)
         const QStringList names = outputNames(tokens.mid(1, from - 1));
         bool resolvable = !terms.isEmpty();
         for (const QList<Token> &term : splitAtCommas(terms)) {
-            const bool bareName = (term.size() == 1 || (term.size() == 2 && isOneOf(term[1], {u"asc"_s, u"desc"_s}))) &&
-                                  term[0].kind == Token::Word && !term[0].text[0].isDigit();
-            resolvable = resolvable && bareName &&
-                         (names.contains(term[0].text.toLower()) || names.contains(u"*"_s));
+            const bool bareName =
+                (term.size() == 1 || (term.size() == 2 && isOneOf(term[1], {u"asc"_s, u"desc"_s}))) &&
+                term[0].kind == Token::Word && !term[0].text[0].isDigit();
+            resolvable =
+                resolvable && bareName && (names.contains(term[0].text.toLower()) || names.contains(u"*"_s));
         }
         if (resolvable) {
             innerEnd = tokens[order].begin;

@@ -128,8 +128,9 @@ QStringList QueryCommand::queryLines(const QueryDefinition &definition)
 
     addConditions(lines, definition, 1, 9);
     if (definition.isochronOnly)
-        lines << u"AND "_s << u"(ISOSTATISTICS.RECORDID = ISORGR30.RECORDID)"_s << u"AND "_s
-              << u"(ISOSTATISTICS.MSWD < ISOSTATISTICS.FCutOff or ISOSTATISTICS.ProbOfFit > ISOSTATISTICS.Alpha)"_s;
+        lines
+            << u"AND "_s << u"(ISOSTATISTICS.RECORDID = ISORGR30.RECORDID)"_s << u"AND "_s
+            << u"(ISOSTATISTICS.MSWD < ISOSTATISTICS.FCutOff or ISOSTATISTICS.ProbOfFit > ISOSTATISTICS.Alpha)"_s;
     if (definition.fromDate)
         lines << u"AND "_s << u"ISORGR30.IAge > "_s + thousandths(definition.fromDateText);
     if (definition.toDate)

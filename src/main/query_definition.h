@@ -40,8 +40,19 @@ public:
     static constexpr int Rows = 16;   // row 0 is the header
     static constexpr int MaxValues = 8;
 
-    enum class DecayConstants { All, WithoutUncertainties, WithUncertainties };
-    enum Order { OrderByCountry = 0, OrderByRecord = 1, OrderByDate = 2, OrderByMaterial = 3 };
+    enum class DecayConstants
+    {
+        All,
+        WithoutUncertainties,
+        WithUncertainties
+    };
+    enum Order
+    {
+        OrderByCountry = 0,
+        OrderByRecord = 1,
+        OrderByDate = 2,
+        OrderByMaterial = 3
+    };
 
     QueryDefinition();
 

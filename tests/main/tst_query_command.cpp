@@ -26,17 +26,19 @@ void fillFixture(Connection &c)
     c.exec(u"insert into Suite (UnitName, CountryAbr) values ('Bushveld', 'ZAF'), ('Kaap Valley', 'ZAF'), "
            u"('Gaborone', 'BWA'), ('Okwa', 'O''K')"_s);
     c.exec(u"insert into Lithol (Lithology) values ('granite')"_s);
-    c.exec(u"insert into Material (MaterialAbr, MaterialDescription) values ('zr', 'zircon'), ('bt', 'biotite')"_s);
+    c.exec(
+        u"insert into Material (MaterialAbr, MaterialDescription) values ('zr', 'zircon'), ('bt', 'biotite')"_s);
     c.exec(u"insert into Approach (ApproachAbr) values ('A')"_s);
     c.exec(u"insert into Interpretation (InterpAbr) values ('I')"_s);
     c.exec(u"insert into IsoSystem (IsoSystem) values ('U-Pb'), ('Rb-Sr')"_s);
     c.exec(u"insert into Technique (TechAbr) values ('T')"_s);
     c.exec(u"insert into Methods (MethodAbr) values ('M')"_s);
     c.exec(u"insert into PrefLevel (PrefLevelNo) values (3), (1), (2)"_s);
-    const QString insert = u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, MaterialAbr, IsotopeSystem, IAge, "
-                           u"PrefLevel, SigmaPercentDC1, DecayConst2, Lithology, ApproachAbr, InterpAbr, TechAbr, "
-                           u"MethodAbr, AgeUnits) values (?, ?, ?, ?, ?, ?, ?, ?, ?, 'granite', 'A', 'I', 'T', 'M', "
-                           u"'Ma')"_s;
+    const QString insert =
+        u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, MaterialAbr, IsotopeSystem, IAge, "
+        u"PrefLevel, SigmaPercentDC1, DecayConst2, Lithology, ApproachAbr, InterpAbr, TechAbr, "
+        u"MethodAbr, AgeUnits) values (?, ?, ?, ?, ?, ?, ?, ?, ?, 'granite', 'A', 'I', 'T', 'M', "
+        u"'Ma')"_s;
     c.exec(insert, {1, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, u"U-Pb"_s, 2054000, 3, 0.0, 0.0});
     c.exec(insert, {2, u"ZAF"_s, u"Kaap Valley"_s, u"zr"_s, u"U-Pb"_s, 3227000, 2, 0.1, 1.5e-10});
     c.exec(insert, {3, u"BWA"_s, u"Gaborone"_s, u"bt"_s, u"Rb-Sr"_s, 1500000, 1, 0.0, 0.0});
@@ -106,6 +108,7 @@ private slots:
     void reapplyEditedText();
     void rejectedText_data();
     void rejectedText();
+    void badDate();
     void startPrefLevel_data() { test::addBackendRows(); }
     void startPrefLevel();
     void largeResultInBatches_data() { test::addBackendRows(); }
@@ -136,12 +139,15 @@ void TestQueryCommand::counts_data()
         {"a reference", {u"15 Smith 1990"_s}, {2}},
         {"isochrons only", {u"isochron"_s}, {4}},
         {"with decay-constant uncertainties", {u"pref none"_s, u"dc with"_s}, {2}},
-        {"without decay-constant uncertainties", {u"pref none"_s, u"dc without"_s, u"order 1"_s}, {1, 3, 4, 5}},
+        {"without decay-constant uncertainties",
+         {u"pref none"_s, u"dc without"_s, u"order 1"_s},
+         {1, 3, 4, 5}},
         {"nothing found", {u"1 ZAF"_s, u"4 bt"_s}, {}},
     };
     for (const QString &backend : test::backends())
         for (const auto &[name, definition, ids] : cases)
-            QTest::newRow(qPrintable(backend + u": "_s + QString::fromUtf8(name))) << backend << definition << ids;
+            QTest::newRow(qPrintable(backend + u": "_s + QString::fromUtf8(name)))
+                << backend << definition << ids;
 }
 
 void TestQueryCommand::counts()
@@ -256,6 +262,27 @@ void TestQueryCommand::rejectedText()
     QCOMPARE(f.recordIds(), (QList<int>{1, 2}));
 }
 
+void TestQueryCommand::badDate()
+{
+    // A from-date that is no number is said before anything runs; the last result stays.
+    Fixture f(u"sqlite"_s);
+    QueryCommand command(f.dm, f.ui);
+    QueryDefinition d;
+    d.prefLevelChecked = false;
+    QVERIFY(command.execute(d));
+    const QString lastText = f.dm.Query1->sqlText();
+    d.fromDate = true;
+    d.fromDateText = u"early"_s;
+    f.ui.clear();
+    QVERIFY(!command.execute(d));
+    QCOMPARE(f.ui.texts(u"warning"_s).size(), 1);
+    QVERIFY(f.ui.texts(u"warning"_s).first().contains(u"'early'"_s));
+    QVERIFY(f.ui.texts(u"busy"_s).isEmpty());
+    QCOMPARE(f.dm.Query1->sqlText(), lastText);
+    QVERIFY(f.dm.Query1->isOpen());
+    QCOMPARE(command.recordCount(), 5);
+}
+
 void TestQueryCommand::startPrefLevel()
 {
     QFETCH(QString, backend);
@@ -277,7 +304,8 @@ void TestQueryCommand::largeResultInBatches()
     {
         Transaction t(f.dm.KVResults);
         QSqlQuery insert = f.dm.KVResults.prepare(
-            u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, MaterialAbr, IsotopeSystem, IAge, Lithology, "
+            u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, MaterialAbr, IsotopeSystem, IAge, "
+            u"Lithology, "
             u"ApproachAbr, InterpAbr, TechAbr, MethodAbr) values (?, 'BWA', 'Gaborone', 'bt', 'Rb-Sr', 5, "
             u"'granite', 'A', 'I', 'T', 'M')"_s);
         for (int id = 100; id < 100 + total; ++id) {
@@ -338,7 +366,8 @@ void TestQueryCommand::ordersReadFromIndexes()
     QStringList steps;
     while (plan.next())
         steps << plan.value(u"detail"_s).toString();
-    QVERIFY2(!steps.isEmpty() && steps.first().contains(u"isorgr30"_s, Qt::CaseInsensitive), qPrintable(steps.join(u"; "_s)));
+    QVERIFY2(!steps.isEmpty() && steps.first().contains(u"isorgr30"_s, Qt::CaseInsensitive),
+             qPrintable(steps.join(u"; "_s)));
     QVERIFY2(!steps.join(u' ').contains(u"TEMP B-TREE"_s), qPrintable(steps.join(u"; "_s)));
 }
 
@@ -358,13 +387,14 @@ void TestQueryCommand::kvtoolQuery()
     QFile edited(folders.path() + u"/edited.sql"_s);
 
     QProcess tool;
-    tool.start(QStringLiteral(KV_KVTOOL), {u"query"_s, u"--area"_s, u"ZAF"_s, u"--area"_s, u"O'K"_s, u"--order"_s,
-                                           u"2"_s, u"--csv"_s, csv, u"--results"_s, results.location(),
-                                           u"--working"_s, working});
+    tool.start(QStringLiteral(KV_KVTOOL),
+               {u"query"_s, u"--area"_s, u"ZAF"_s, u"--area"_s, u"O'K"_s, u"--order"_s, u"2"_s, u"--csv"_s,
+                csv, u"--results"_s, results.location(), u"--working"_s, working});
     QVERIFY(tool.waitForFinished(60000));
     const QString out = QString::fromUtf8(tool.readAllStandardOutput());
     QCOMPARE(tool.exitCode(), 0);
-    QVERIFY2(out.contains(u"ISORGR30.CountryAbr = 'ZAF'\nOR \nISORGR30.CountryAbr = 'O''K'\n"_s), qPrintable(out));
+    QVERIFY2(out.contains(u"ISORGR30.CountryAbr = 'ZAF'\nOR \nISORGR30.CountryAbr = 'O''K'\n"_s),
+             qPrintable(out));
     // start-up's preference level (2, the second row) leaves out nothing here but is in the text
     QVERIFY(out.contains(u"\nISORGR30.PrefLevel >= 2\n"_s));
     QVERIFY(out.endsWith(u"# records = 3\n"_s));
@@ -386,7 +416,8 @@ void TestQueryCommand::kvtoolQuery()
     QCOMPARE(tool.exitCode(), 1);
     QVERIFY(QString::fromUtf8(tool.readAllStandardError()).contains(u"error: "_s));
 
-    tool.start(QStringLiteral(KV_KVTOOL), {u"query"_s, u"--order"_s, u"7"_s, u"--results"_s, results.location()});
+    tool.start(QStringLiteral(KV_KVTOOL),
+               {u"query"_s, u"--order"_s, u"7"_s, u"--results"_s, results.location()});
     QVERIFY(tool.waitForFinished(60000));
     QCOMPARE(tool.exitCode(), 2);
 }

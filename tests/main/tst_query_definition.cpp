@@ -16,10 +16,14 @@ namespace {
 const QString order0 =
     u"ORDER by CountryAbr,UnitName,MaterialAbr,IsotopeSystem,ApproachAbr,InterpAbr,PrefLevel,TechAbr,IAge"_s;
 const QStringList joins{
-    u"WHERE ISORGR30.CountryAbr = COUNTRY.CountryAbr "_s,     u"AND ISORGR30.UnitName = SUITE.UnitName "_s,
-    u"AND ISORGR30.Lithology = LITHOL.Lithology "_s,         u"AND ISORGR30.MaterialAbr = MATERIAL.MaterialAbr "_s,
-    u"AND ISORGR30.ApproachAbr = APPROACH.ApproachAbr "_s,   u"AND ISORGR30.InterpAbr = INTERPRETATION.InterpAbr "_s,
-    u"AND ISORGR30.IsotopeSystem = ISOSYSTEM.IsoSystem "_s,  u"AND ISORGR30.TechAbr = TECHNIQUE.TechAbr "_s,
+    u"WHERE ISORGR30.CountryAbr = COUNTRY.CountryAbr "_s,
+    u"AND ISORGR30.UnitName = SUITE.UnitName "_s,
+    u"AND ISORGR30.Lithology = LITHOL.Lithology "_s,
+    u"AND ISORGR30.MaterialAbr = MATERIAL.MaterialAbr "_s,
+    u"AND ISORGR30.ApproachAbr = APPROACH.ApproachAbr "_s,
+    u"AND ISORGR30.InterpAbr = INTERPRETATION.InterpAbr "_s,
+    u"AND ISORGR30.IsotopeSystem = ISOSYSTEM.IsoSystem "_s,
+    u"AND ISORGR30.TechAbr = TECHNIQUE.TechAbr "_s,
     u"AND ISORGR30.MethodAbr = METHODS.MethodAbr "_s,
 };
 
@@ -96,7 +100,8 @@ void TestQueryDefinition::addAndRemove()
         d.addValue(2, u"Unit %1"_s.arg(i), u"U%1"_s.arg(i));
     // the ninth value took the eighth's place
     QCOMPARE(d.count(2), 8);
-    QCOMPARE(d.values(2), (QStringList{u"U1"_s, u"U2"_s, u"U3"_s, u"U4"_s, u"U5"_s, u"U6"_s, u"U7"_s, u"U9"_s}));
+    QCOMPARE(d.values(2),
+             (QStringList{u"U1"_s, u"U2"_s, u"U3"_s, u"U4"_s, u"U5"_s, u"U6"_s, u"U7"_s, u"U9"_s}));
     QCOMPARE(d.cell(8, 2), u"Unit 9"_s);
 
     d.removeFromSelection(3, 2); // the later values move left, in both grids
@@ -177,21 +182,42 @@ void TestQueryDefinition::queryLines_data()
 
     QTest::newRow("two areas and a material")
         << QStringList{u"add 1 ZAF"_s, u"add 4 zr"_s, u"add 1 BWA"_s} << QStringList() << QStringList()
-        << QStringList{u"AND "_s, u" ("_s, u"ISORGR30.CountryAbr = 'ZAF'"_s, u"OR "_s,
-                       u"ISORGR30.CountryAbr = 'BWA'"_s, u") "_s, u"AND "_s, u"ISORGR30.MaterialAbr = 'zr'"_s}
+        << QStringList{u"AND "_s,
+                       u" ("_s,
+                       u"ISORGR30.CountryAbr = 'ZAF'"_s,
+                       u"OR "_s,
+                       u"ISORGR30.CountryAbr = 'BWA'"_s,
+                       u") "_s,
+                       u"AND "_s,
+                       u"ISORGR30.MaterialAbr = 'zr'"_s}
         << order0 << false << QString();
-    QTest::newRow("from-date 1500")
-        << QStringList{u"from 1500"_s, u"pref empty"_s} << QStringList() << QStringList()
-        << QStringList{u"AND "_s, u"ISORGR30.IAge > 1500000"_s, u"AND "_s, u"ISORGR30.AgeUnits = 'Ma'"_s}
-        << order0 << false << u"  1500.00"_s;
+    QTest::newRow("from-date 1500") << QStringList{u"from 1500"_s, u"pref empty"_s} << QStringList()
+                                    << QStringList()
+                                    << QStringList{u"AND "_s, u"ISORGR30.IAge > 1500000"_s, u"AND "_s,
+                                                   u"ISORGR30.AgeUnits = 'Ma'"_s}
+                                    << order0 << false << u"  1500.00"_s;
     QTest::newRow("ninth value replaces the eighth")
         << QStringList{u"add 9 a"_s, u"add 9 b"_s, u"add 9 c"_s, u"add 9 d"_s, u"add 9 e"_s,
                        u"add 9 f"_s, u"add 9 g"_s, u"add 9 h"_s, u"add 9 i"_s}
         << QStringList() << QStringList()
-        << QStringList{u"AND "_s, u" ("_s, u"ISORGR30.MethodAbr = 'a'"_s, u"OR "_s, u"ISORGR30.MethodAbr = 'b'"_s,
-                       u"OR "_s, u"ISORGR30.MethodAbr = 'c'"_s, u"OR "_s, u"ISORGR30.MethodAbr = 'd'"_s, u"OR "_s,
-                       u"ISORGR30.MethodAbr = 'e'"_s, u"OR "_s, u"ISORGR30.MethodAbr = 'f'"_s, u"OR "_s,
-                       u"ISORGR30.MethodAbr = 'g'"_s, u"OR "_s, u"ISORGR30.MethodAbr = 'i'"_s, u") "_s}
+        << QStringList{u"AND "_s,
+                       u" ("_s,
+                       u"ISORGR30.MethodAbr = 'a'"_s,
+                       u"OR "_s,
+                       u"ISORGR30.MethodAbr = 'b'"_s,
+                       u"OR "_s,
+                       u"ISORGR30.MethodAbr = 'c'"_s,
+                       u"OR "_s,
+                       u"ISORGR30.MethodAbr = 'd'"_s,
+                       u"OR "_s,
+                       u"ISORGR30.MethodAbr = 'e'"_s,
+                       u"OR "_s,
+                       u"ISORGR30.MethodAbr = 'f'"_s,
+                       u"OR "_s,
+                       u"ISORGR30.MethodAbr = 'g'"_s,
+                       u"OR "_s,
+                       u"ISORGR30.MethodAbr = 'i'"_s,
+                       u") "_s}
         << order0 << false << QString();
     QTest::newRow("removing from an empty cell")
         << QStringList{u"add 1 ZAF"_s, u"add 1 BWA"_s, u"remove 5 1"_s} << QStringList() << QStringList()
@@ -206,20 +232,23 @@ void TestQueryDefinition::queryLines_data()
     QTest::newRow("no condition at all")
         << QStringList{u"pref none"_s, u"order 1"_s} << QStringList() << QStringList() << QStringList()
         << u"ORDER by RecordID"_s << false << QString();
-    QTest::newRow("row 15 alone")
-        << QStringList{u"add 15 Smith 1990"_s, u"pref 2"_s} << QStringList{u",SOURCEA "_s}
-        << QStringList{u"AND ISORGR30.RecordID = SOURCEA.RecordID "_s}
-        << QStringList{u"AND "_s, u"SOURCEA.SourceID = 'Smith 1990'"_s, u"AND "_s, u"ISORGR30.PrefLevel >= 2"_s}
-        << order0 << false << QString();
+    QTest::newRow("row 15 alone") << QStringList{u"add 15 Smith 1990"_s, u"pref 2"_s}
+                                  << QStringList{u",SOURCEA "_s}
+                                  << QStringList{u"AND ISORGR30.RecordID = SOURCEA.RecordID "_s}
+                                  << QStringList{u"AND "_s, u"SOURCEA.SourceID = 'Smith 1990'"_s, u"AND "_s,
+                                                 u"ISORGR30.PrefLevel >= 2"_s}
+                                  << order0 << false << QString();
     QTest::newRow("grouped: a group and a province")
         << QStringList{u"add 11 Kaapvaal"_s, u"add 10 G1"_s, u"pref none"_s}
         << QStringList{u",GROUPING "_s, u",PROVINCE "_s}
-        << QStringList{u"AND ISORGR30.RecordID = GROUPING.RecordID "_s, u"AND ISORGR30.RecordID = PROVINCE.RecordID "_s}
-        << QStringList{u"AND "_s, u"Grouping.Grouping = 'G1'"_s, u"AND "_s, u"Province.Province = 'Kaapvaal'"_s}
+        << QStringList{u"AND ISORGR30.RecordID = GROUPING.RecordID "_s,
+                       u"AND ISORGR30.RecordID = PROVINCE.RecordID "_s}
+        << QStringList{u"AND "_s, u"Grouping.Grouping = 'G1'"_s, u"AND "_s,
+                       u"Province.Province = 'Kaapvaal'"_s}
         << order0 << true << QString();
     QTest::newRow("every other clause, in its place")
-        << QStringList{u"add 14 cA"_s, u"add 1 ZAF"_s, u"isochron"_s, u"to 3000"_s, u"from 2.5"_s, u"pref 1"_s,
-                       u"dc with"_s, u"order 2"_s}
+        << QStringList{u"add 14 cA"_s, u"add 1 ZAF"_s, u"isochron"_s, u"to 3000"_s,
+                       u"from 2.5"_s,  u"pref 1"_s,    u"dc with"_s,  u"order 2"_s}
         << QStringList{u",ISOCHEMTYPE "_s, u",ISOSTATISTICS "_s}
         << QStringList{u"AND ISORGR30.RecordID = ISOCHEMTYPE.RecordID "_s}
         << QStringList{u"AND "_s,
@@ -240,8 +269,8 @@ void TestQueryDefinition::queryLines_data()
                        u"ISORGR30.PrefLevel >= 1"_s,
                        u"AND "_s,
                        u"ISORGR30.SigmaPercentDC1 > 0.0001"_s}
-        << u"ORDER by IAge,CountryAbr,UnitName,MaterialAbr,IsotopeSystem,ApproachAbr,InterpAbr,PrefLevel"_s << true
-        << u"  2.50"_s;
+        << u"ORDER by IAge,CountryAbr,UnitName,MaterialAbr,IsotopeSystem,ApproachAbr,InterpAbr,PrefLevel"_s
+        << true << u"  2.50"_s;
     QTest::newRow("without decay-constant uncertainties, order 3")
         << QStringList{u"dc without"_s, u"pref none"_s, u"order 3"_s} << QStringList() << QStringList()
         << QStringList{u"AND "_s, u"ISORGR30.SigmaPercentDC1 <= 0.0001"_s}
@@ -249,7 +278,8 @@ void TestQueryDefinition::queryLines_data()
         << false << QString();
     QTest::newRow("a quote in a key value is doubled")
         << QStringList{u"add 3 Gneiss d'Amont"_s} << QStringList() << QStringList()
-        << QStringList{u"AND "_s, u"ISORGR30.Lithology = 'Gneiss d''Amont'"_s} << order0 << false << QString();
+        << QStringList{u"AND "_s, u"ISORGR30.Lithology = 'Gneiss d''Amont'"_s} << order0 << false
+        << QString();
 }
 
 void TestQueryDefinition::queryLines()
@@ -268,14 +298,17 @@ void TestQueryDefinition::queryLines()
     const QStringList lines = QueryCommand::queryLines(d);
 
     QCOMPARE(lines.size(), 7 + extraTables.size() + joins.size() + extraJoins.size() + conditions.size() + 1);
-    QCOMPARE(lines[0], u"select ISORGR30.CountryAbr, ISORGR30.UnitName, ISORGR30.Lithology, ISORGR30.MaterialAbr, "
-                       u"ISORGR30.ApproachAbr, "_s);
+    QCOMPARE(lines[0],
+             u"select ISORGR30.CountryAbr, ISORGR30.UnitName, ISORGR30.Lithology, ISORGR30.MaterialAbr, "
+             u"ISORGR30.ApproachAbr, "_s);
     QCOMPARE(lines[5], u"ISORGR30.Comment, ISORGR30.RegisteredUser, ISORGR30.Confidential "_s);
-    QCOMPARE(lines[6],
-             u"from isorgr30, Country, Interpretation, Approach,Material,Methods,Technique, IsoSystem,Suite,Lithol"_s);
+    QCOMPARE(
+        lines[6],
+        u"from isorgr30, Country, Interpretation, Approach,Material,Methods,Technique, IsoSystem,Suite,Lithol"_s);
     QCOMPARE(lines.mid(7, extraTables.size()), extraTables);
     QCOMPARE(lines.mid(7 + extraTables.size(), joins.size() + extraJoins.size()), joins + extraJoins);
-    QCOMPARE(lines.mid(7 + extraTables.size() + joins.size() + extraJoins.size(), conditions.size()), conditions);
+    QCOMPARE(lines.mid(7 + extraTables.size() + joins.size() + extraJoins.size(), conditions.size()),
+             conditions);
     QCOMPARE(lines.last(), orderLine);
     QCOMPARE(QueryCommand::groupedEnabled(d, true), grouped);
     QVERIFY(!QueryCommand::groupedEnabled(d, false));
