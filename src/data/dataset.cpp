@@ -160,7 +160,8 @@ void Dataset::execute()
     releaseCursor();
     // PostgreSQL's driver streams a forward-only result only while no other statement runs on the
     // connection: a streamed dataset gets a connection of its own, the others receive their (small)
-    // result whole and read it row by row from the client library.
+    // result whole and read it row by row from the client library. A streamed text without parameters
+    // is read through a server cursor (the driver cannot prepare a DECLARE with parameters).
     const bool postgres = m_connection->backend() == Backend::PostgreSQL;
     const QString text = effectiveSql();
     std::unique_ptr<QSqlQuery> query;
