@@ -118,7 +118,8 @@ int query(kv::tool::Context &c)
 
     kv::QueryCommand command(dm, c.ui);
     const bool ran = queryFile.isEmpty() ? command.execute(definition) : command.reapply(editedText);
-    c.out << command.developerText() << '\n';
+    if (!command.developerText().isEmpty())
+        c.out << command.developerText() << '\n';
     if (!ran)
         return 1;
     c.out << "# records = " << command.recordCountText() << '\n';
