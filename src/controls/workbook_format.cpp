@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "controls/workbook_format.h"
+
+#include "controls/csv_format.h"
+#include "controls/workbook.h"
+#include "controls/xls_format.h"
+#include "controls/xlsx_format.h"
+
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace kv {
+
+QString WorkbookFormat::dialogFilter() const
+{
+    return u"%1 (%2)"_s.arg(description(), nameFilters().join(u' '));
+}
+
+// The one place formats are registered; the order is that of the dialog filters.
+std::vector<std::unique_ptr<WorkbookFormat>> workbookFormats()
+{
+    std::vector<std::unique_ptr<WorkbookFormat>> formats;
+    formats.push_back(std::make_unique<XlsFormat>(XlsFormat::Biff8));
+    formats.push_back(std::make_unique<XlsFormat>(XlsFormat::Biff5));
+    formats.push_back(std::make_unique<XlsxFormat>());
+    formats.push_back(std::make_unique<CsvFormat>());
+    return formats;
+}
+
+std::unique_ptr<WorkbookFormat> workbookFormatForType(int fileType)
+{
+    for (auto &format : workbookFormats())
+        if (format->fileType() == fileType)
+            return std::move(format);
+    return nullptr;
+}
+
+QStringList workbookDialogFilters()
+{
+    QStringList filters;
+    for (const auto &format : workbookFormats())
+        filters << format->dialogFilter();
+    return filters;
+}
+
+QString workbookDialogFilterString()
+{
+    return workbookDialogFilters().join(u";;"_s);
+}
+
+int workbookFileTypeForFilter(int entry)
+{
+    const auto formats = workbookFormats();
+    if (entry < 1 || entry > int(formats.size()))
+        return FileTypeExcel97;
+    return formats[entry - 1]->fileType();
+}
+
+int workbookFileTypeForFilter(const QString &filter)
+{
+    const QStringList filters = workbookDialogFilters();
+    return workbookFileTypeForFilter(int(filters.indexOf(filter)) + 1);
+}
+
+int workbookFileTypeForName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"xlsx")
+        return FileTypeXlsx;
+    if (suffix == u"csv")
+        return FileTypeCsv;
+    return FileTypeExcel97;
+}
+
+} // namespace kv
