@@ -102,8 +102,13 @@ void Workbook::setNumber(double value)
 
 int Workbook::maxRow() const
 {
-    const int extent = m_maxRows[m_sheet - 1];
-    return extent > 0 ? extent : m_sheets[m_sheet - 1]->lastRow();
+    return maxRowOf(m_sheet);
+}
+
+int Workbook::maxRowOf(int sheet) const
+{
+    const int extent = m_maxRows[checkedSheet(sheet) - 1];
+    return extent > 0 ? extent : m_sheets[sheet - 1]->lastRow();
 }
 
 void Workbook::setMaxRow(int row)

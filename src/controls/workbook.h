@@ -58,6 +58,8 @@ public:
     int maxRow() const;
     /// Sets the active sheet's row extent (what the view shows); cells below it are kept.
     void setMaxRow(int row);
+    /// The row extent of any sheet, as maxRow gives it for the active one.
+    int maxRowOf(int sheet) const;
 
     int viewScale() const { return m_viewScale; }
     void setViewScale(int percent);
