@@ -118,7 +118,11 @@ public:
     {
         const bool wide = !isLatin1(text);
         const int charSize = wide ? 2 : 1;
-        if (m_body.size() + 3 + charSize > MaxBody && !flush())
+        // A string that does not fit the rest of the record starts a new one: it splits only when
+        // longer than a whole record, and then over as few records as it can (FreeXL reads none that
+        // spans three).
+        const qsizetype size = 3 + text.size() * charSize;
+        if (m_body.size() + size > MaxBody && m_body.size() > (m_first ? 8 : 0) && !flush())
             return false;
         if (m_index++ % m_bucket == 0)
             m_buckets.push_back({quint32(m_stream.position() + 4 + m_body.size()), quint16(4 + m_body.size())});

@@ -107,6 +107,11 @@ bool XlsFormat::read(const QString &path, WorkbookSheets &sheets, int &fileType)
     const int opened = freexl_open(localPath.constData(), &handle.xls);
     if (opened != FREEXL_OK)
         return fail(freexlProblem(opened));
+    if (!handle.xls) {
+        // FreeXL gives up without an error code on a text that spans more than two records (over
+        // about 16,000 characters), as on other damage it cannot name.
+        return fail(u"FreeXL cannot read it: it is damaged or holds a text longer than about 16,000 characters."_s);
+    }
     unsigned int biff = 0, dateMode = 0, sheetCount = 0;
     freexl_get_info(handle.xls, FREEXL_BIFF_VERSION, &biff);
     freexl_get_info(handle.xls, FREEXL_BIFF_DATEMODE, &dateMode);
