@@ -2,6 +2,7 @@
 // Helpers shared by the workbook tests: a workbook's cells as comparable lines.
 #pragma once
 
+#include "controls/cell_value.h"
 #include "controls/workbook.h"
 
 #include <QStringList>
@@ -10,8 +11,9 @@
 
 namespace kv::test {
 
-/// "sheet|row|column|kind|value" for every cell; numbers in their shortest exact form.
-inline QStringList cellLines(const Workbook &workbook, int onlySheet = 0)
+/// "sheet|row|column|kind|value" for every cell; numbers in their shortest exact form, or in general
+/// format (15 digits) for a writer that keeps no more.
+inline QStringList cellLines(const Workbook &workbook, int onlySheet = 0, bool general = false)
 {
     QStringList lines;
     for (int s = 1; s <= workbook.numSheets(); ++s) {
@@ -19,7 +21,9 @@ inline QStringList cellLines(const Workbook &workbook, int onlySheet = 0)
             continue;
         workbook.sheetAt(s).forEachCell([&](const WorkbookSheet::CellRef &c) {
             QString value;
-            if (c.kind == CellKind::Number) {
+            if (c.kind == CellKind::Number && general) {
+                value = generalNumberText(c.number);
+            } else if (c.kind == CellKind::Number) {
                 char buffer[40];
                 const auto r = std::to_chars(buffer, buffer + sizeof buffer, c.number);
                 value = QString::fromLatin1(buffer, r.ptr - buffer);

@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Other programs read the files we write and we read theirs: python3-xlrd (.xls, Excel 97 and
+// Excel 5), python3-openpyxl (.xlsx) and, when installed, LibreOffice. Skipped when a tool is missing;
+// the golden files in tests/fixtures/workbook keep the reading side tested without them.
+#include "controls/workbook.h"
+#include "workbook_cells.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <charconv>
+
+using namespace Qt::StringLiterals;
+using namespace kv;
+
+namespace {
+
+// A Python that has the module: Debian's first, since a python3 earlier on PATH may lack it.
+QString pythonWith(const QString &module)
+{
+    for (const QString &candidate : {u"/usr/bin/python3"_s, u"python3"_s}) {
+        QProcess p;
+        p.start(candidate, {u"-c"_s, u"import "_s + module});
+        if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+            return candidate;
+    }
+    return {};
+}
+
+bool runPython(const QString &python, const QString &script, const QStringList &args, QByteArray *output = nullptr)
+{
+    QProcess p;
+    p.start(python, QStringList{u"-c"_s, script} + args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning().noquote() << p.readAllStandardError();
+        return false;
+    }
+    if (output)
+        *output = p.readAllStandardOutput();
+    return true;
+}
+
+// The reader scripts print [[sheet names], [[sheet, row, column, kind, value], ...]], rows and
+// columns from 1.
+const QString xlrdScript = uR"(
+import json, sys, xlrd
+book = xlrd.open_workbook(sys.argv[1])
+cells = []
+for s, sheet in enumerate(book.sheets(), 1):
+    for r in range(sheet.nrows):
+        for c in range(sheet.ncols):
+            cell = sheet.cell(r, c)
+            if cell.ctype == xlrd.XL_CELL_TEXT:
+                cells.append([s, r + 1, c + 1, "t", cell.value])
+            elif cell.ctype == xlrd.XL_CELL_NUMBER:
+                cells.append([s, r + 1, c + 1, "n", cell.value])
+            elif cell.ctype != xlrd.XL_CELL_EMPTY:
+                cells.append([s, r + 1, c + 1, "?", str(cell.value)])
+print(json.dumps([book.sheet_names(), cells, book.biff_version]))
+)"_s;
+
+const QString openpyxlScript = uR"(
+import json, sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1])
+cells = []
+for s, sheet in enumerate(book.worksheets, 1):
+    for row in sheet.iter_rows():
+        for cell in row:
+            v = cell.value
+            if v is None:
+                continue
+            kind = "t" if isinstance(v, str) else "n" if isinstance(v, (int, float)) else "?"
+            cells.append([s, cell.row, cell.column, kind, v if kind != "?" else str(v)])
+print(json.dumps([book.sheetnames, cells, 0]))
+)"_s;
+
+QString numberText(double value)
+{
+    char buffer[40];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QString::fromLatin1(buffer, r.ptr - buffer);
+}
+
+void fillSample(Workbook &workbook, bool excel5)
+{
+    workbook.setNumSheets(2);
+    workbook.setSheetName(1, u"Résumé"_s);
+    workbook.setSheetName(2, u"Zahlen – ß"_s);
+    WorkbookSheet &first = workbook.sheetAt(1);
+    first.setText(1, 1, u"Itmagzir – é à ö ±"_s);
+    first.setNumber(1, 2, 1.23456789012345);
+    first.setNumber(1, 4, -9.87654321098765e-5);
+    first.setNumber(3, 1, 123456789012345.0);
+    first.setText(3, 2, u"007"_s);
+    first.setNumber(4, 3, 1.0 / 3.0);
+    WorkbookSheet &second = workbook.sheetAt(2);
+    for (int r = 1; r <= 2000; ++r) {
+        second.setText(r, 1, u"Zeile %1 – Größe €"_s.arg(r));
+        second.setNumber(r, 3, r * 0.25);
+    }
+    if (!excel5) {
+        // Texts spanning two, three and four SST records.
+        second.setText(2001, 1, QString(9000, u'x'));
+        second.setText(2002, 1, QString(5000, u'ä') + QString(5000, u'Ω'));
+        second.setText(2003, 1, QString(30000, u'y'));
+    }
+}
+
+} // namespace
+
+class TestWorkbookInterop : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void othersReadOurFiles_data();
+    void othersReadOurFiles();
+    void weReadOpenpyxl();
+    void weReadLibreOffice_data();
+    void weReadLibreOffice();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestWorkbookInterop::othersReadOurFiles_data()
+{
+    QTest::addColumn<int>("fileType");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<int>("biffVersion");  // as xlrd reports it; 0 for .xlsx
+    QTest::newRow("Excel 97 by xlrd") << 11 << u"xlrd"_s << 80;
+    QTest::newRow("Excel 5 by xlrd") << 4 << u"xlrd"_s << 70;
+    QTest::newRow("xlsx by openpyxl") << int(FileTypeXlsx) << u"openpyxl"_s << 0;
+}
+
+void TestWorkbookInterop::othersReadOurFiles()
+{
+    QFETCH(int, fileType);
+    QFETCH(QString, module);
+    QFETCH(int, biffVersion);
+    const QString python = pythonWith(module);
+    if (python.isEmpty())
+        QSKIP("python3 with this module is not installed");
+
+    Workbook workbook;
+    fillSample(workbook, fileType == 4);
+    const QString path = m_dir.filePath(fileType == FileTypeXlsx ? u"ours.xlsx"_s : u"ours%1.xls"_s.arg(fileType));
+    workbook.writeWorkbook(path, fileType);
+
+    QByteArray output;
+    QVERIFY(runPython(python, module == u"xlrd" ? xlrdScript : openpyxlScript, {path}, &output));
+    const QJsonArray result = QJsonDocument::fromJson(output).array();
+    QVERIFY2(result.size() == 3, output.left(500).constData());
+    QCOMPARE(result[0].toArray().toVariantList(), (QVariantList{u"Résumé"_s, u"Zahlen – ß"_s}));
+    QCOMPARE(result[2].toInt(), biffVersion);
+    QStringList cells;
+    for (const auto &item : result[1].toArray()) {
+        const QJsonArray c = item.toArray();
+        const QString kind = c[3].toString();
+        cells << u"%1|%2|%3|%4|%5"_s.arg(c[0].toInt()).arg(c[1].toInt()).arg(c[2].toInt()).arg(kind,
+                   kind == u"n" ? numberText(c[4].toDouble()) : c[4].toString());
+    }
+    QCOMPARE(cells, test::cellLines(workbook));
+}
+
+void TestWorkbookInterop::weReadOpenpyxl()
+{
+    const QString python = pythonWith(u"openpyxl"_s);
+    if (python.isEmpty())
+        QSKIP("python3-openpyxl is not installed");
+    const QString path = m_dir.filePath(u"theirs.xlsx"_s);
+    const QString script = uR"(
+import datetime, sys, openpyxl
+wb = openpyxl.Workbook()
+ws = wb.active
+ws.title = "Données"
+ws["A1"] = "Itmagzir – é à ö ±"
+ws["C1"] = 1 / 3
+ws["A3"] = datetime.datetime(2024, 1, 15, 12, 0)
+ws["B3"] = True
+for r in range(1, 1001):
+    ws.cell(row=r + 3, column=2, value=r * 1.5)
+wb.create_sheet("Zweite")["B2"] = "Grüße"
+wb.save(sys.argv[1])
+)"_s;
+    QVERIFY(runPython(python, script, {path}));
+    Workbook workbook;
+    int fileType = 0;
+    workbook.readWorkbook(path, fileType);
+    QCOMPARE(fileType, int(FileTypeXlsx));
+    QCOMPARE(workbook.sheetName(2), u"Zweite"_s);
+    const QStringList cells = test::cellLines(workbook);
+    QCOMPARE(cells.size(), 1000 + 5);
+    QCOMPARE(cells[0], u"1|1|1|t|Itmagzir – é à ö ±"_s);
+    QCOMPARE(workbook.sheetAt(1).text(1, 3), u"0.333333333333333"_s);
+    QCOMPARE(workbook.sheetAt(1).number(1, 3), 1.0 / 3.0);
+    QCOMPARE(workbook.sheetAt(1).number(3, 1), 45306.5);  // the date's serial
+    QCOMPARE(workbook.sheetAt(1).number(3, 2), 1.0);      // TRUE
+    QCOMPARE(workbook.sheetAt(1).number(1003, 2), 1500.0);
+    QCOMPARE(workbook.sheetAt(2).text(2, 2), u"Grüße"_s);
+}
+
+void TestWorkbookInterop::weReadLibreOffice_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<bool>("general");  // LibreOffice's .xlsx keeps 15 significant digits
+    QTest::newRow("Excel 97") << u"xls:MS Excel 97"_s << false;
+    QTest::newRow("xlsx") << u"xlsx:Calc MS Excel 2007 XML"_s << true;
+}
+
+void TestWorkbookInterop::weReadLibreOffice()
+{
+    QFETCH(QString, filter);
+    QFETCH(bool, general);
+    const QString soffice = QStandardPaths::findExecutable(u"soffice"_s);
+    if (soffice.isEmpty())
+        QSKIP("LibreOffice is not installed");
+    // Our Excel 5 file, converted by LibreOffice: what it read is what we read back.
+    Workbook ours;
+    fillSample(ours, true);
+    const QString source = m_dir.filePath(u"source5.xls"_s);
+    ours.writeWorkbook(source, 4);
+    const QString outDir = m_dir.filePath(u"lo-"_s + filter.section(u':', 0, 0));
+    QProcess p;
+    p.start(soffice, {u"--headless"_s, u"-env:UserInstallation=file://"_s + m_dir.filePath(u"profile"_s),
+                      u"--convert-to"_s, filter, u"--outdir"_s, outDir, source});
+    QVERIFY(p.waitForFinished(180000));
+    const QString converted = outDir + u"/source5."_s + filter.section(u':', 0, 0);
+    QVERIFY2(QFile::exists(converted), p.readAllStandardError().constData());
+    Workbook theirs;
+    int fileType = 0;
+    theirs.readWorkbook(converted, fileType);
+    QCOMPARE(theirs.sheetName(2), u"Zahlen – ß"_s);
+    QCOMPARE(test::cellLines(theirs, 0, general), test::cellLines(ours, 0, general));
+}
+
+QTEST_GUILESS_MAIN(TestWorkbookInterop)
+#include "tst_workbook_interop.moc"
