@@ -72,7 +72,7 @@ public:
     /// The text of the current element up to its end, children's text included.
     bool elementText(QString &text)
     {
-        text.clear();
+        text.resize(0);  // keeps the capacity: this runs once per cell
         int depth = 1;
         while (depth > 0) {
             switch (next()) {
@@ -196,7 +196,7 @@ struct SharedStrings
 // Text of a string item: every <t>, phonetic runs left out.
 bool readStringItem(ZipXml &part, QString &text)
 {
-    text.clear();
+    text.resize(0);
     int depth = 1;
     bool inT = false;
     int skipDepth = 0;
@@ -328,7 +328,8 @@ bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, 
             continue;
         const QStringView name = xml.name();
         if (name == u"row") {
-            const QStringView r = attribute(xml, u"r");
+            const QXmlStreamAttributes attributes = xml.attributes();
+            const QStringView r = attributes.value(QLatin1StringView("r"));
             int number = row + 1;
             if (!r.isEmpty()) {
                 bool ok = false;
@@ -347,7 +348,8 @@ bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, 
         } else if (name == u"c") {
             int cellRow = row == 0 ? 1 : row;
             int cellColumn = column + 1;
-            const QStringView ref = attribute(xml, u"r");
+            const QXmlStreamAttributes attributes = xml.attributes();
+            const QStringView ref = attributes.value(QLatin1StringView("r"));
             if (!ref.isEmpty() && !parseReference(ref, cellRow, cellColumn)) {
                 error = u"the sheet \"%1\" has a bad cell reference \"%2\"."_s.arg(sheet.name(), ref.toString());
                 return false;
@@ -359,7 +361,18 @@ bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, 
             }
             row = cellRow;
             column = cellColumn;
-            const QString type = attribute(xml, u"t").toString();
+            enum { Number, Shared, Inline, Text, Boolean, Date } type = Number;
+            const QStringView t = attributes.value(QLatin1StringView("t"));
+            if (t == u"s")
+                type = Shared;
+            else if (t == u"inlineStr")
+                type = Inline;
+            else if (t == u"str" || t == u"e")
+                type = Text;
+            else if (t == u"b")
+                type = Boolean;
+            else if (t == u"d")
+                type = Date;
             bool haveValue = false;
             bool haveInline = false;
             int depth = 1;
@@ -391,12 +404,12 @@ bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, 
                     }
                 }
             }
-            if (type == u"inlineStr") {
+            if (type == Inline) {
                 if (haveInline)
                     sheet.setText(row, column, inlineText);
             } else if (!haveValue) {
                 continue;
-            } else if (type == u"s") {
+            } else if (type == Shared) {
                 bool ok = false;
                 const qulonglong index = QStringView(value).trimmed().toULongLong(&ok);
                 if (!ok || index >= strings.spans.size()) {
@@ -404,12 +417,12 @@ bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, 
                     return false;
                 }
                 sheet.setText(row, column, strings.at(index));
-            } else if (type == u"str" || type == u"e") {
+            } else if (type == Text) {
                 unescapeOoxml(value);
                 sheet.setText(row, column, value);
-            } else if (type == u"b") {
+            } else if (type == Boolean) {
                 sheet.setNumber(row, column, value.trimmed() == u"1" ? 1.0 : 0.0);
-            } else if (type == u"d") {
+            } else if (type == Date) {
                 double serial = 0;
                 if (dateTextToSerial(value, epoch1904, serial))
                     sheet.setNumber(row, column, serial);
