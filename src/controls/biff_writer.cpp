@@ -104,7 +104,7 @@ class SstWriter
 public:
     static constexpr qsizetype MaxBody = 8224;
 
-    SstWriter(Stream &stream, quint32 count) : m_stream(stream), m_count(count)
+    SstWriter(Stream &stream, quint32 count) : m_stream(stream)
     {
         m_bucket = std::max<quint32>(8, (count + 127) / 128);
         m_body.reserve(MaxBody);
@@ -168,7 +168,6 @@ private:
     }
 
     Stream &m_stream;
-    quint32 m_count;
     quint32 m_bucket;
     quint32 m_index = 0;
     bool m_first = true;
@@ -303,7 +302,14 @@ bool writeBiffWorkbook(const Workbook &workbook, QIODevice &device, int version,
     QStringList taken;
     std::vector<qint64> sheetOffsets;  // where each BOUNDSHEET's stream position goes
     for (int s = 1; s <= workbook.numSheets() && ok; ++s) {
-        const QString name = excelSheetName(workbook.sheetAt(s).name(), s, taken);
+        QString name = workbook.sheetAt(s).name();
+        if (!biff8) {
+            // Characters Windows-1252 lacks become '_' before the names are made unique.
+            for (QChar &c : name)
+                if (c != u'?' && toWindows1252(QStringView(&c, 1)) == "?")
+                    c = u'_';
+        }
+        name = excelSheetName(name, s, taken);
         Body b;
         b.u32(0).u8(0).u8(0);
         if (biff8) {

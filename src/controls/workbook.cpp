@@ -186,7 +186,10 @@ void Workbook::readWorkbook(const QString &path, int &fileType)
 {
     const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw FileError(u"Cannot read the workbook %1: it is a folder, not a file."_s.arg(shown));
+    if (!info.isFile())
         throw FileError(u"Cannot read the workbook %1: the file does not exist."_s.arg(shown));
     if (!file.open(QIODevice::ReadOnly))
         throw FileError(u"Cannot read the workbook %1: %2."_s.arg(shown, file.errorString()));

@@ -76,7 +76,13 @@ public:
         int depth = 1;
         while (depth > 0) {
             switch (next()) {
-            case QXmlStreamReader::Characters: text += xml.text(); break;
+            case QXmlStreamReader::Characters:
+                text += xml.text();
+                if (text.size() > MaxText) {
+                    m_tooLong = true;
+                    return false;
+                }
+                break;
             case QXmlStreamReader::StartElement: ++depth; break;
             case QXmlStreamReader::EndElement: --depth; break;
             case QXmlStreamReader::Invalid: return false;
@@ -101,8 +107,15 @@ public:
         return true;
     }
 
+    // Far beyond the 32,767 characters a cell holds: a value this long is a damaged or hostile file,
+    // and must not fill the memory.
+    static constexpr qsizetype MaxText = 1 << 20;
+    bool m_tooLong = false;
+
     QString problem() const
     {
+        if (m_tooLong)
+            return u"the part %1 holds a value longer than %2 characters."_s.arg(m_entry).arg(MaxText);
         if (m_zipError)
             return u"the compressed part %1 is damaged."_s.arg(m_entry);
         if (m_ended && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
@@ -217,6 +230,10 @@ bool readStringItem(ZipXml &part, QString &text)
         case QXmlStreamReader::Characters:
             if (inT)
                 text += part.xml.text();
+            if (text.size() > ZipXml::MaxText) {
+                part.m_tooLong = true;
+                return false;
+            }
             break;
         case QXmlStreamReader::Invalid: return false;
         default: break;

@@ -7,6 +7,7 @@
 #include "workbook_cells.h"
 
 #include <QBuffer>
+#include <QProcess>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -83,6 +84,7 @@ private slots:
     void badTarget_data();
     void badTarget();
     void millionRows();
+    void kvtoolVerbs();
 
 private:
     QTemporaryDir m_dir{QDir::tempPath() + u"/tst_workbook_formats-XXXXXX"_s};
@@ -326,6 +328,34 @@ void TestWorkbookFormats::millionRows()
     QCOMPARE(read.sheetAt(1).number(999999, 1), 999999.0);
     QCOMPARE(read.sheetAt(1).text(1000000, 2), u"last"_s);
     QCOMPARE(read.maxRow(), 1000000);
+}
+
+void TestWorkbookFormats::kvtoolVerbs()
+{
+    // openpyxl's workbook converted to Excel 97 (the default for .xls), then its second sheet dumped.
+    const QString out = m_dir.filePath(u"converted.xls"_s);
+    QProcess convert;
+    convert.start(QStringLiteral(KV_KVTOOL),
+                  {u"sheet"_s, u"convert"_s, QStringLiteral(KV_FIXTURES_DIR "/workbook/openpyxl.xlsx"), out});
+    QVERIFY(convert.waitForFinished(60000));
+    QCOMPARE(convert.exitCode(), 0);
+    Workbook workbook;
+    int fileType = 0;
+    workbook.readWorkbook(out, fileType);
+    QCOMPARE(fileType, 11);
+
+    QProcess dump;
+    dump.start(QStringLiteral(KV_KVTOOL), {u"sheet"_s, u"dump"_s, out, u"--sheet"_s, u"2"_s});
+    QVERIFY(dump.waitForFinished(60000));
+    QCOMPARE(dump.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(dump.readAllStandardOutput()), u"2\t1\t1\tnumber\t-2.25\n2\t2\t2\ttext\tGrüße\n"_s);
+
+    // A bad file is an error naming it, with exit code 1.
+    QProcess bad;
+    bad.start(QStringLiteral(KV_KVTOOL), {u"sheet"_s, u"dump"_s, m_dir.filePath(u"nothing.xls"_s)});
+    QVERIFY(bad.waitForFinished(60000));
+    QCOMPARE(bad.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(bad.readAllStandardError()).contains(u"nothing.xls"_s));
 }
 
 QTEST_GUILESS_MAIN(TestWorkbookFormats)
