@@ -195,8 +195,6 @@ void Workbook::readWorkbook(const QString &path, int &fileType)
         throw FileError(u"Cannot read the workbook %1: %2."_s.arg(shown, file.errorString()));
     const QByteArray head = file.read(512);
     file.close();
-    if (head.isEmpty())
-        throw FileError(u"Cannot read the workbook %1: the file is empty."_s.arg(shown));
 
     for (auto &format : workbookFormats()) {
         if (!format->supportsContent(path, head))
@@ -209,6 +207,8 @@ void Workbook::readWorkbook(const QString &path, int &fileType)
         fileType = found;
         return;
     }
+    if (head.isEmpty())
+        throw FileError(u"Cannot read the workbook %1: the file is empty."_s.arg(shown));
     throw FileError(u"Cannot read %1: it is not an Excel workbook (.xls, .xlsx) or a CSV file."_s.arg(shown));
 }
 

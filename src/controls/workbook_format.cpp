@@ -63,6 +63,14 @@ int workbookFileTypeForFilter(const QString &filter)
     return workbookFileTypeForFilter(int(filters.indexOf(filter)) + 1);
 }
 
+QString workbookDefaultSuffix(int fileType)
+{
+    auto format = workbookFormatForType(fileType);
+    if (!format)
+        format = workbookFormatForType(FileTypeExcel97);
+    return format->nameFilters().constFirst().mid(2);  // "*.XLS" gives "XLS"
+}
+
 int workbookFileTypeForName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();

@@ -70,6 +70,8 @@ QString workbookDialogFilterString();
 int workbookFileTypeForFilter(int entry);
 /// The same for the filter text a dialog returns.
 int workbookFileTypeForFilter(const QString &filter);
+/// The default suffix of a save dialog for a code: "XLS", "xlsx" or "csv".
+QString workbookDefaultSuffix(int fileType);
 /// The code for a file name's extension: .xlsx, .csv, else 11.
 int workbookFileTypeForName(const QString &path);
 

@@ -264,6 +264,9 @@ void TestWorkbook::dialogFilters()
     QCOMPARE(filters[3], u"CSV (*.csv)"_s);
     if (entry >= 1 && entry <= 4)
         QCOMPARE(workbookFileTypeForFilter(filters[entry - 1]), fileType);
+    QCOMPARE(workbookDefaultSuffix(fileType), fileType == FileTypeXlsx ? u"xlsx"_s
+                                              : fileType == FileTypeCsv ? u"csv"_s
+                                                                        : u"XLS"_s);
 }
 
 QTEST_GUILESS_MAIN(TestWorkbook)

@@ -77,6 +77,8 @@ class TestWorkbookFormats : public QObject
 private slots:
     void roundTrip_data();
     void roundTrip();
+    void emptyWorkbook_data();
+    void emptyWorkbook();
     void readsGoldenFiles_data();
     void readsGoldenFiles();
     void badInput_data();
@@ -131,6 +133,27 @@ void TestWorkbookFormats::roundTrip()
             QCOMPARE(read.sheetName(s), written.sheetName(s));
         QCOMPARE(test::cellLines(read), test::cellLines(written));
     }
+}
+
+void TestWorkbookFormats::emptyWorkbook_data()
+{
+    roundTrip_data();
+}
+
+void TestWorkbookFormats::emptyWorkbook()
+{
+    QFETCH(int, fileType);
+    QFETCH(QString, file);
+    const QString path = m_dir.filePath(u"empty-"_s + file);
+    Workbook written;
+    written.writeWorkbook(path, fileType);
+    Workbook read;
+    read.sheetAt(1).setNumber(1, 1, 5);
+    int found = 0;
+    read.readWorkbook(path, found);
+    QCOMPARE(found, fileType);
+    QCOMPARE(read.numSheets(), 1);
+    QVERIFY(read.sheetAt(1).isEmpty());
 }
 
 void TestWorkbookFormats::readsGoldenFiles_data()
