@@ -37,6 +37,13 @@ public:
     // Feeds decoded text; returns false with a message on a limit.
     bool feed(QStringView text, QString &error)
     {
+        // Far beyond the 32,767 characters a cell holds: a damaged file (an unclosed quote, most
+        // likely), which must not fill the memory.
+        constexpr qsizetype MaxField = 1 << 20;
+        if (m_field.size() > MaxField) {
+            error = u"row %1 holds a field longer than %2 characters (an unclosed quote?)."_s.arg(m_row).arg(MaxField);
+            return false;
+        }
         for (const QChar ch : text) {
             const char16_t c = ch.unicode();
             if (m_afterCr) {
