@@ -134,11 +134,14 @@ private:
     bool m_zipError = false;
 };
 
-QStringView attribute(const QXmlStreamReader &xml, QStringView name)
+// By local name, so that any namespace prefix (r:id, x:id) matches; a copy, since the reader's
+// attribute storage changes with the next token.
+QString attribute(const QXmlStreamReader &xml, QStringView name)
 {
-    for (const auto &a : xml.attributes())
+    const QXmlStreamAttributes attributes = xml.attributes();
+    for (const auto &a : attributes)
         if (a.name() == name)
-            return a.value();
+            return a.value().toString();
     return {};
 }
 
@@ -183,7 +186,7 @@ bool readRelationships(unzFile zip, const QString &entry, const QString &base, Q
         if (token == QXmlStreamReader::StartElement && part.xml.name() == u"Relationship") {
             if (attribute(part.xml, u"TargetMode") == u"External")
                 continue;
-            out.append({attribute(part.xml, u"Id").toString(), attribute(part.xml, u"Type").toString(),
+            out.append({attribute(part.xml, u"Id"), attribute(part.xml, u"Type"),
                         resolvePart(base, attribute(part.xml, u"Target"))});
         }
     }
@@ -516,19 +519,17 @@ bool XlsxFormat::read(const QString &path, WorkbookSheets &sheets, int &fileType
             if (token != QXmlStreamReader::StartElement)
                 continue;
             if (part.xml.name() == u"workbookPr") {
-                const QStringView d = attribute(part.xml, u"date1904");
+                const QString d = attribute(part.xml, u"date1904");
                 epoch1904 = d == u"1" || d == u"true";
-            } else if (part.xml.name() == u"fileSharing" && !attribute(part.xml, u"reservationPassword").isEmpty()) {
-                // Only write protection: the data stays readable.
             } else if (part.xml.name() == u"sheet") {
-                const QStringView id = attribute(part.xml, u"id");
+                const QString id = attribute(part.xml, u"id");
                 QString target;
                 for (const auto &rel : rels)
                     if (rel.id == id)
                         target = rel.target;
                 if (target.isEmpty())
                     return fail(u"the sheet \"%1\" has no part."_s.arg(attribute(part.xml, u"name")));
-                entries.push_back({attribute(part.xml, u"name").toString(), target});
+                entries.push_back({attribute(part.xml, u"name"), target});
             }
         }
     }
