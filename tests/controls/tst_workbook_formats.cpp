@@ -161,13 +161,14 @@ void TestWorkbookFormats::readsGoldenFiles_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("fileType");
     QTest::addColumn<QStringList>("cells");
-    // Written by openpyxl and by LibreOffice from the same workbook (tests/fixtures/workbook/
+    // Written by openpyxl, LibreOffice and Gnumeric from the same workbook (tests/fixtures/workbook/
     // make_fixtures.py); C3 holds the date 2024-01-15, serial 45306.
     const QStringList sample{u"1|1|1|t|Itmagzir – é à ö ±"_s, u"1|1|2|n|1.5"_s, u"1|2|1|n|123456789012345"_s,
                              u"1|2|2|t|text"_s, u"1|3|3|n|45306"_s, u"1|4|1|n|0.1"_s, u"2|1|1|n|-2.25"_s,
                              u"2|2|2|t|Grüße"_s};
     QTest::newRow("openpyxl .xlsx") << u"openpyxl.xlsx"_s << int(FileTypeXlsx) << sample;
     QTest::newRow("LibreOffice Excel 97") << u"soffice97.xls"_s << 11 << sample;
+    QTest::newRow("Gnumeric Excel 5") << u"gnumeric95.xls"_s << 4 << sample;
     // Hand-made: inline and rich strings, a boolean, a formula's text, an error, an ISO date, rows and
     // cells without r attributes.
     QTest::newRow("inline strings, no references")

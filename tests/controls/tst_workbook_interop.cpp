@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Other programs read the files we write and we read theirs: python3-xlrd (.xls, Excel 97 and
-// Excel 5), python3-openpyxl (.xlsx) and, when installed, LibreOffice. Skipped when a tool is missing;
+// Excel 5), python3-openpyxl (.xlsx) and, when installed, LibreOffice and Gnumeric. Skipped when a
+// tool is missing;
 // the golden files in tests/fixtures/workbook keep the reading side tested without them.
 #include "controls/workbook.h"
 #include "workbook_cells.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -121,8 +123,8 @@ private slots:
     void othersReadOurFiles_data();
     void othersReadOurFiles();
     void weReadOpenpyxl();
-    void weReadLibreOffice_data();
-    void weReadLibreOffice();
+    void converters_data();
+    void converters();
 
 private:
     QTemporaryDir m_dir;
@@ -205,42 +207,61 @@ wb.save(sys.argv[1])
     QCOMPARE(workbook.sheetAt(2).text(2, 2), u"Grüße"_s);
 }
 
-void TestWorkbookInterop::weReadLibreOffice_data()
+void TestWorkbookInterop::converters_data()
 {
+    QTest::addColumn<QString>("tool");
     QTest::addColumn<int>("sourceType");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<bool>("general");  // LibreOffice's .xlsx keeps 15 significant digits
-    QTest::newRow("our Excel 5 to Excel 97") << 4 << u"xls:MS Excel 97"_s << false;
-    QTest::newRow("our Excel 5 to xlsx") << 4 << u"xlsx:Calc MS Excel 2007 XML"_s << true;
-    QTest::newRow("our Excel 97 to xlsx") << 11 << u"xlsx:Calc MS Excel 2007 XML"_s << true;
-    QTest::newRow("our xlsx to Excel 97") << int(FileTypeXlsx) << u"xls:MS Excel 97"_s << false;
+    QTest::addColumn<QString>("target");  // LibreOffice's filter or Gnumeric's exporter
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<bool>("general");    // the converter keeps 15 significant digits
+    const QString xlsx = u"xlsx"_s, xls = u"xls"_s;
+    QTest::newRow("our Excel 5 to LibreOffice Excel 97") << u"soffice"_s << 4 << u"xls:MS Excel 97"_s << xls << false;
+    QTest::newRow("our Excel 5 to LibreOffice xlsx") << u"soffice"_s << 4 << u"xlsx:Calc MS Excel 2007 XML"_s << xlsx << true;
+    QTest::newRow("our Excel 97 to LibreOffice xlsx") << u"soffice"_s << 11 << u"xlsx:Calc MS Excel 2007 XML"_s << xlsx << true;
+    QTest::newRow("our xlsx to LibreOffice Excel 97") << u"soffice"_s << int(FileTypeXlsx) << u"xls:MS Excel 97"_s << xls << false;
+    // (Not our Excel 97 to Gnumeric's Excel 5: Gnumeric keeps the Excel 97 code page, UTF-16, which
+    // Excel 5 files cannot have, and neither xlrd nor FreeXL reads the result.)
+    QTest::newRow("our Excel 97 to Gnumeric xlsx") << u"ssconvert"_s << 11 << u"Gnumeric_Excel:xlsx2"_s << xlsx << false;
+    QTest::newRow("our Excel 5 to Gnumeric Excel 97") << u"ssconvert"_s << 4 << u"Gnumeric_Excel:excel_biff8"_s << xls << false;
+    QTest::newRow("our xlsx to Gnumeric Excel 5") << u"ssconvert"_s << int(FileTypeXlsx) << u"Gnumeric_Excel:excel_biff7"_s << xls << false;
 }
 
-void TestWorkbookInterop::weReadLibreOffice()
+void TestWorkbookInterop::converters()
 {
+    QFETCH(QString, tool);
     QFETCH(int, sourceType);
-    QFETCH(QString, filter);
+    QFETCH(QString, target);
+    QFETCH(QString, extension);
     QFETCH(bool, general);
-    const QString soffice = QStandardPaths::findExecutable(u"soffice"_s);
-    if (soffice.isEmpty())
-        QSKIP("LibreOffice is not installed");
-    // Our file, converted by LibreOffice: what it read is what we read back. (Its Excel 97 export
-    // would lose the 30,000-character text of the full sample, so that goes to .xlsx only.)
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty())
+        QSKIP("the converter is not installed");
+    // Our file, converted by another program: what it read is what we read back. Excel 5 files
+    // hold no text past 255 characters, and LibreOffice's Excel 97 export cuts the 30,000-character
+    // one, so those get the short sample.
+    const bool toExcel5 = target.endsWith(u"biff7");
+    const bool shortSample = sourceType == 4 || toExcel5 || (tool == u"soffice" && extension == u"xls");
     Workbook ours;
-    const QString extension = filter.section(u':', 0, 0);
-    fillSample(ours, sourceType == 4 || extension == u"xls");
-    const QString source = m_dir.filePath(u"source%1.%2"_s.arg(sourceType).arg(sourceType == FileTypeXlsx ? u"xlsx"_s : u"xls"_s));
+    fillSample(ours, shortSample);
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_');
+    const QString source = m_dir.filePath(tag + (sourceType == FileTypeXlsx ? u".xlsx"_s : u".xls"_s));
     ours.writeWorkbook(source, sourceType);
-    const QString outDir = m_dir.filePath(u"lo-%1-%2"_s.arg(sourceType).arg(extension));
-    QProcess p;
-    p.start(soffice, {u"--headless"_s, u"-env:UserInstallation=file://"_s + m_dir.filePath(u"profile"_s),
-                      u"--convert-to"_s, filter, u"--outdir"_s, outDir, source});
-    QVERIFY(p.waitForFinished(180000));
+
+    const QString outDir = m_dir.filePath(u"out-"_s + tag);
+    QDir().mkpath(outDir);
     const QString converted = outDir + u'/' + QFileInfo(source).completeBaseName() + u'.' + extension;
+    QProcess p;
+    if (tool == u"soffice")
+        p.start(program, {u"--headless"_s, u"-env:UserInstallation=file://"_s + m_dir.filePath(u"profile"_s),
+                          u"--convert-to"_s, target, u"--outdir"_s, outDir, source});
+    else
+        p.start(program, {u"-T"_s, target, source, converted});
+    QVERIFY(p.waitForFinished(180000));
     QVERIFY2(QFile::exists(converted), p.readAllStandardError().constData());
     Workbook theirs;
     int fileType = 0;
     theirs.readWorkbook(converted, fileType);
+    QCOMPARE(fileType, toExcel5 ? 4 : extension == u"xls" ? 11 : int(FileTypeXlsx));
     QCOMPARE(theirs.sheetName(2), u"Zahlen – ß"_s);
     QCOMPARE(test::cellLines(theirs, 0, general), test::cellLines(ours, 0, general));
 }
