@@ -60,6 +60,8 @@ public:
     void setMaxRow(int row);
     /// The row extent of any sheet, as maxRow gives it for the active one.
     int maxRowOf(int sheet) const;
+    /// The row extent set with setMaxRow for a sheet, 0 when none is set.
+    int rowExtent(int sheet) const { return m_maxRows[checkedSheet(sheet) - 1]; }
 
     int viewScale() const { return m_viewScale; }
     void setViewScale(int percent);

@@ -33,8 +33,9 @@ WorkbookSheetModel::WorkbookSheetModel(Workbook &workbook, int sheet, QObject *p
 
 int WorkbookSheetModel::wantedRows() const
 {
-    const int extent = m_workbook.maxRowOf(m_sheet);
-    return extent > m_workbook.sheetAt(m_sheet).lastRow() ? extent : std::max(extent, MinimumRows);
+    // A set extent shows exactly its rows (the importer narrows the view to the rows it takes).
+    const int extent = m_workbook.rowExtent(m_sheet);
+    return extent > 0 ? extent : std::max(m_workbook.sheetAt(m_sheet).lastRow(), MinimumRows);
 }
 
 int WorkbookSheetModel::wantedColumns() const

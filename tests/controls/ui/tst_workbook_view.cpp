@@ -72,6 +72,13 @@ void TestWorkbookView::followsWorkbook()
     QCOMPARE(workbook.row(), 5);
     QCOMPARE(workbook.col(), 7);
 
+    // MaxRow narrows the view to its rows; the cells below stay in the workbook.
+    workbook.setSheet(2);
+    workbook.setMaxRow(10);
+    QTRY_COMPARE(table->model()->rowCount(), 10);
+    QCOMPARE(workbook.sheetAt(2).number(500, 3), 500.0);
+    workbook.setSheet(1);
+
     const double before = view.tableOf(1)->font().pointSizeF();
     workbook.setViewScale(70);
     QVERIFY(qAbs(view.tableOf(1)->font().pointSizeF() - before * 0.7) < 0.01);
