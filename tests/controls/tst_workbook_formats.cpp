@@ -116,11 +116,11 @@ void TestWorkbookFormats::roundTrip()
     fillSample(written, longTexts);
     written.setViewScale(70);
     const QString path = m_dir.filePath(file);
-    written.writeWorkbook(path, fileType);
+    KV_EXPECT_NO_ERROR(written.writeWorkbook(path, fileType));
 
     Workbook read;
     int found = 0;
-    read.readWorkbook(path, found);
+    KV_EXPECT_NO_ERROR(read.readWorkbook(path, found));
     QCOMPARE(found, fileType);
     if (oneSheet) {
         // A CSV file holds the active sheet, named after the file.
@@ -146,11 +146,11 @@ void TestWorkbookFormats::emptyWorkbook()
     QFETCH(QString, file);
     const QString path = m_dir.filePath(u"empty-"_s + file);
     Workbook written;
-    written.writeWorkbook(path, fileType);
+    KV_EXPECT_NO_ERROR(written.writeWorkbook(path, fileType));
     Workbook read;
     read.sheetAt(1).setNumber(1, 1, 5);
     int found = 0;
-    read.readWorkbook(path, found);
+    KV_EXPECT_NO_ERROR(read.readWorkbook(path, found));
     QCOMPARE(found, fileType);
     QCOMPARE(read.numSheets(), 1);
     QVERIFY(read.sheetAt(1).isEmpty());
@@ -184,7 +184,7 @@ void TestWorkbookFormats::readsGoldenFiles()
     QFETCH(QStringList, cells);
     Workbook workbook;
     int found = 0;
-    workbook.readWorkbook(QStringLiteral(KV_FIXTURES_DIR "/workbook/") + file, found);
+    KV_EXPECT_NO_ERROR(workbook.readWorkbook(QStringLiteral(KV_FIXTURES_DIR "/workbook/") + file, found));
     QCOMPARE(found, fileType);
     QCOMPARE(test::cellLines(workbook), cells);
     if (file != u"inline.xlsx") {
@@ -201,8 +201,8 @@ void TestWorkbookFormats::badInput_data()
 
     Workbook sample;
     fillSample(sample, FreeXlLongTexts);
-    sample.writeWorkbook(m_dir.filePath(u"good.xls"_s), 11);
-    sample.writeWorkbook(m_dir.filePath(u"good.xlsx"_s), FileTypeXlsx);
+    KV_EXPECT_NO_ERROR(sample.writeWorkbook(m_dir.filePath(u"good.xls"_s), 11));
+    KV_EXPECT_NO_ERROR(sample.writeWorkbook(m_dir.filePath(u"good.xlsx"_s), FileTypeXlsx));
     const QByteArray xls = readAll(m_dir.filePath(u"good.xls"_s));
     const QByteArray xlsx = readAll(m_dir.filePath(u"good.xlsx"_s));
 
@@ -346,10 +346,10 @@ void TestWorkbookFormats::millionRows()
         sheet.setNumber(r, 1, r);
     sheet.setText(1000000, 2, u"last"_s);
     const QString path = m_dir.filePath(u"million.xlsx"_s);
-    workbook.writeWorkbook(path, FileTypeXlsx);
+    KV_EXPECT_NO_ERROR(workbook.writeWorkbook(path, FileTypeXlsx));
     Workbook read;
     int fileType = 0;
-    read.readWorkbook(path, fileType);
+    KV_EXPECT_NO_ERROR(read.readWorkbook(path, fileType));
     QCOMPARE(read.sheetAt(1).cellCount(), std::size_t(1000001));
     QCOMPARE(read.sheetAt(1).number(999999, 1), 999999.0);
     QCOMPARE(read.sheetAt(1).text(1000000, 2), u"last"_s);
@@ -367,7 +367,7 @@ void TestWorkbookFormats::kvtoolVerbs()
     QCOMPARE(convert.exitCode(), 0);
     Workbook workbook;
     int fileType = 0;
-    workbook.readWorkbook(out, fileType);
+    KV_EXPECT_NO_ERROR(workbook.readWorkbook(out, fileType));
     QCOMPARE(fileType, 11);
 
     QProcess dump;

@@ -4,10 +4,24 @@
 
 #include "controls/cell_value.h"
 #include "controls/workbook.h"
+#include "core/errors.h"
+
+#include <QTest>
 
 #include <QStringList>
 
 #include <charconv>
+
+/// Runs a workbook call that must succeed; a kv::Error fails the test with its message instead of
+/// ending the test program.
+#define KV_EXPECT_NO_ERROR(call)                                                                    \
+    do {                                                                                            \
+        try {                                                                                       \
+            call;                                                                                   \
+        } catch (const kv::Error &e) {                                                              \
+            QFAIL(qPrintable(e.message()));                                                         \
+        }                                                                                           \
+    } while (false)
 
 namespace kv::test {
 
