@@ -446,10 +446,8 @@ void Dataset::refresh()
     notifyScroll();
 }
 
-void Dataset::onMasterChanged()
+void Dataset::rerunAtFirst()
 {
-    if (!isOpen())
-        return;
     if (m_state != State::Browse)
         post();
     execute();
@@ -461,6 +459,12 @@ void Dataset::onMasterChanged()
         m_eof = false;
     }
     notifyScroll();
+}
+
+void Dataset::onMasterChanged()
+{
+    if (isOpen())
+        rerunAtFirst();
 }
 
 void Dataset::notifyScroll()
@@ -677,52 +681,41 @@ QVariant Dataset::value(const QString &field) const
     return row ? row->value(column) : QVariant();
 }
 
-QVariant Dataset::valueAt(int row, const QString &field)
-{
-    requireOpen();
-    if ((m_state != State::Browse && row == m_position) || row == m_position)
-        return value(field);
-    if (!ensureRow(row))
-        return {};
-    const int saved = m_position;
-    const State state = m_state;
-    m_position = row;
-    m_state = State::Browse; // read the stored row, not the one in edit
-    QVariant result;
-    try {
-        result = value(field);
-    } catch (...) {
-        m_position = saved;
-        m_state = state;
-        throw;
-    }
-    m_position = saved;
-    m_state = state;
-    return result;
-}
-
-QString Dataset::displayTextAt(int row, const QString &field)
+template<typename Read>
+auto Dataset::readAt(int row, Read read) -> decltype(read())
 {
     requireOpen();
     if (row == m_position)
-        return displayText(field);
+        return read();
     if (!ensureRow(row))
         return {};
+    // Look at the stored row for a moment, without signals: the cursor and a row in edit stay as they are.
     const int saved = m_position;
     const State state = m_state;
     m_position = row;
     m_state = State::Browse;
-    QString result;
-    try {
-        result = displayText(field);
-    } catch (...) {
-        m_position = saved;
-        m_state = state;
-        throw;
-    }
-    m_position = saved;
-    m_state = state;
-    return result;
+    struct Restore
+    {
+        Dataset &d;
+        int position;
+        State state;
+        ~Restore()
+        {
+            d.m_position = position;
+            d.m_state = state;
+        }
+    } restore{*this, saved, state};
+    return read();
+}
+
+QVariant Dataset::valueAt(int row, const QString &field)
+{
+    return readAt(row, [&] { return value(field); });
+}
+
+QString Dataset::displayTextAt(int row, const QString &field)
+{
+    return readAt(row, [&] { return displayText(field); });
 }
 
 QString Dataset::displayText(const QString &field) const
@@ -814,19 +807,8 @@ void Dataset::setFiltered(bool filtered)
     if (m_filtered == filtered)
         return;
     m_filtered = filtered;
-    if (isOpen()) {
-        if (m_state != State::Browse)
-            post();
-        execute();
-        m_countCache = -1;
-        m_position = -1;
-        m_bof = m_eof = true;
-        if (ensureRow(0)) {
-            m_position = 0;
-            m_eof = false;
-        }
-        notifyScroll();
-    }
+    if (isOpen())
+        rerunAtFirst();
 }
 
 void Dataset::setState(State state)

@@ -175,6 +175,9 @@ private:
     QString effectiveSql() const;
     void bindParams(QSqlQuery &query) const;
     void onMasterChanged();
+    void rerunAtFirst();
+    template<typename Read>
+    auto readAt(int row, Read read) -> decltype(read());
     void notifyScroll();
     void setState(State state);
     const TableDef *writeTable() const;
