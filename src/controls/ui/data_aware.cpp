@@ -146,7 +146,8 @@ DbLookupComboBox::DbLookupComboBox(Interaction &ui, QWidget *parent) : QComboBox
 {
     connect(&m_link, &FieldLink::refresh, this, &DbLookupComboBox::showValue);
     connect(this, &QComboBox::activated, this, [this](int index) {
-        if (!m_showing && !m_link.write(itemData(index)))
+        // Without a data field the box is a plain picker and keeps what the user chose.
+        if (!m_showing && m_link.dataset() && !m_link.write(itemData(index)))
             showValue();
     });
 }
@@ -172,6 +173,8 @@ void DbLookupComboBox::reloadList()
             addItem(m_list->valueAt(row, m_listField).toString(), key);
         }
     }
+    if (!m_link.dataset())
+        setCurrentIndex(-1); // a plain picker starts again with no choice
     m_showing = false;
     showValue();
 }
@@ -185,7 +188,7 @@ void DbLookupComboBox::showValue()
 {
     m_showing = true;
     Dataset *d = m_link.dataset();
-    int index = -1;
+    int index = d ? -1 : currentIndex();
     if (d && d->isOpen() && d->hasField(m_link.field()) && !(d->isEmpty() && d->state() == Dataset::State::Browse)) {
         const QVariant v = d->value(m_link.field());
         for (int i = 0; i < count(); ++i)

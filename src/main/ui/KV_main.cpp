@@ -6,6 +6,8 @@
 #include "main/ui/Dlg_Processing.h"
 #include "main/ui/KV_ReferTo.h"
 #include "main/ui/KV_about.h"
+#include "main/ui/page_define_query.h"
+#include "main/query_command.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -40,6 +42,8 @@ TfmRes::~TfmRes() = default;
 void TfmRes::setInteraction(Interaction *ui)
 {
     m_ui = ui ? ui : &m_widgetUi;
+    m_query.reset(); // made again on the new interaction
+    pgDefineQuery->setInteraction(m_ui);
 }
 
 void TfmRes::setBusyWindow(TfmProcessing *window)
@@ -56,6 +60,8 @@ void TfmRes::attach(TdmKVResults &dm, ViewerConnections &connections)
         m_panels[0]->repaint();
     };
     connections.onShowReferTo = [this](Dataset &referTo) { ShowReferTo(referTo); };
+    m_query.reset();
+    attachQueryPages();
 }
 
 void TfmRes::buildToolBar()
@@ -114,6 +120,7 @@ void TfmRes::buildPages()
     tsChecks = page(u"tsChecks"_s, u"Checks"_s);
     tsDeveloper = page(u"tsDeveloper"_s, u"Developer"_s);
     setCentralWidget(PageControl1);
+    buildQueryPages();
 }
 
 void TfmRes::buildStatusBar()
@@ -180,7 +187,7 @@ void TfmRes::buildMenu()
 
     // The menu title itself runs the query.
     QueryExecute = bar->addAction(u"&Query"_s);
-    QueryExecute->setEnabled(false);
+    connect(QueryExecute, &QAction::triggered, this, &TfmRes::QueryExecuteClick);
 
     mnGraph = bar->addMenu(u"&Graph"_s);
     GraphDateByInterpretation = item(mnGraph, u"&Date grouped by Interpretation"_s);
@@ -231,6 +238,7 @@ void TfmRes::FormShow()
         m_ui->error(e.message());
     }
     updateLinkItem();
+    resetQueryDefinition();
     eNumRecords->clear();
     PageControl1->setCurrentWidget(tsDefineQuery);
 }
@@ -244,6 +252,7 @@ void TfmRes::updateLinkItem()
 
 void TfmRes::afterConnectionsDefined()
 {
+    pgDefineQuery->reloadLists();
     PageControl1->setCurrentWidget(tsDefineQuery);
 }
 

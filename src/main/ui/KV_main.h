@@ -4,6 +4,7 @@
 #include "main/ui/widget_interaction.h"
 
 #include <QMainWindow>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -15,6 +16,11 @@ class QTabWidget;
 namespace kv {
 
 class Dataset;
+class PageChecks;
+class PageDefineQuery;
+class PageDeveloperQuery;
+class QueryCommand;
+class RecordHeaderPanel;
 class TdmKVResults;
 class TfmProcessing;
 class ViewerConnections;
@@ -45,6 +51,10 @@ public:
     void UpdateGroupDescriptorListClick();
     void AboutClick();
     void ShowReferTo(Dataset &referTo);
+    /// "Execute Query" and the "&Query" menu: the query command.
+    void QueryExecuteClick();
+    /// "Re-apply Query" on the "Developer" tab: runs the edited text.
+    void bbReapplyQueryClick();
 
     // Status bar panels, numbered from 0: the connection and the progress panel.
     QLabel *statusPanel(int index) const;
@@ -60,6 +70,10 @@ public:
     QTabWidget *PageControl1;
     QWidget *tsDefineQuery, *tsFormView, *tsSamples, *tsReferences, *tsAssociations, *tsStatistics, *tsImages,
         *tsOffsets, *tsData, *tsChecks, *tsDeveloper;
+    PageDefineQuery *pgDefineQuery;
+    PageChecks *pgChecks;
+    PageDeveloperQuery *pgDeveloperQuery;
+    RecordHeaderPanel *pnRecordHeader;
 
     QMenu *mnFile, *mnExport, *mnEdit, *mnNewEquivalent, *mnRecalculate, *mnGraph, *mnOptions, *mnWindow,
         *mnHelp;
@@ -85,6 +99,12 @@ private:
     void updateLinkItem();
     /// The window's part of a connection definition that went through.
     void afterConnectionsDefined();
+    // The query's pages and command (KV_main_query.cpp).
+    void buildQueryPages();
+    void attachQueryPages();
+    void resetQueryDefinition();
+    QueryCommand &queryCommand();
+    void showQueryResult(bool ok);
 
     WidgetInteraction m_widgetUi;
     Interaction *m_ui;
@@ -93,6 +113,7 @@ private:
     QLabel *m_panels[2];
     bool m_shown = false;
     bool m_closed = false;
+    std::unique_ptr<QueryCommand> m_query;
 };
 
 } // namespace kv

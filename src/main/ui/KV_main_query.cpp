@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's part in the query: the pages that define and show it, and the handlers that run it.
+#include "controls/ui/data_aware.h"
+#include "data/dmKV.h"
+#include "main/query_command.h"
+#include "main/ui/Dlg_Processing.h"
+#include "main/ui/KV_main.h"
+#include "main/ui/page_checks.h"
+#include "main/ui/page_define_query.h"
+#include "main/ui/page_developer_query.h"
+#include "main/ui/record_header_panel.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace kv {
+
+namespace {
+
+QVBoxLayout *pageLayout(QWidget *page)
+{
+    if (auto *layout = qobject_cast<QVBoxLayout *>(page->layout()))
+        return layout;
+    return new QVBoxLayout(page);
+}
+
+} // namespace
+
+void TfmRes::buildQueryPages()
+{
+    pgDefineQuery = new PageDefineQuery(m_widgetUi, tsDefineQuery);
+    pageLayout(tsDefineQuery)->addWidget(pgDefineQuery);
+    connect(pgDefineQuery, &PageDefineQuery::executeQuery, this, &TfmRes::QueryExecuteClick);
+
+    pgChecks = new PageChecks(tsChecks);
+    pageLayout(tsChecks)->addWidget(pgChecks);
+
+    pgDeveloperQuery = new PageDeveloperQuery(tsDeveloper);
+    pageLayout(tsDeveloper)->addWidget(pgDeveloperQuery, 1);
+    connect(pgDeveloperQuery, &PageDeveloperQuery::reapplyQuery, this, &TfmRes::bbReapplyQueryClick);
+
+    pnRecordHeader = new RecordHeaderPanel(m_widgetUi, tsFormView);
+    pageLayout(tsFormView)->addWidget(pnRecordHeader);
+}
+
+void TfmRes::attachQueryPages()
+{
+    pgDefineQuery->attach(*m_dm);
+    pnRecordHeader->attach(*m_dm);
+}
+
+void TfmRes::resetQueryDefinition()
+{
+    pgDefineQuery->resetDefinition();
+}
+
+QueryCommand &TfmRes::queryCommand()
+{
+    if (!m_query)
+        m_query = std::make_unique<QueryCommand>(*m_dm, *m_ui);
+    return *m_query;
+}
+
+void TfmRes::QueryExecuteClick()
+{
+    if (!m_dm)
+        return;
+    QueryCommand &command = queryCommand();
+    command.setInitialRatiosEnabled(GraphRatios->isEnabled());
+    pgDefineQuery->readChoices();
+    const bool ok = command.execute(pgDefineQuery->definition());
+    // The command unchecks empty bounds and rewrites the dates it used.
+    pgDefineQuery->showChoices();
+    if (!ok && command.lastError().isEmpty())
+        return; // the definition was refused before anything ran: the last result stands
+    pgChecks->showTexts(command.checksQueryText(), command.checksCountText());
+    pgDeveloperQuery->setText(command.developerText());
+    GraphRatiosGrouped->setEnabled(ok && command.isGroupedEnabled());
+    showQueryResult(ok);
+}
+
+void TfmRes::bbReapplyQueryClick()
+{
+    if (!m_dm)
+        return;
+    QueryCommand &command = queryCommand();
+    const bool ok = command.reapply(pgDeveloperQuery->text());
+    pgChecks->mmCountQuery->setPlainText(command.checksCountText());
+    if (!ok)
+        GraphRatiosGrouped->setEnabled(false);
+    showQueryResult(ok);
+}
+
+void TfmRes::showQueryResult(bool ok)
+{
+    bbApplyGroup->setEnabled(ok);
+    if (!ok) {
+        // The result set is closed: no count and no record stand for a query that did not run.
+        eNumRecords->clear();
+        pnRecordHeader->showSecondDecayConstant(false);
+        return;
+    }
+    eNumRecords->setText(queryCommand().recordCountText());
+    pnRecordHeader->showSecondDecayConstant(queryCommand().showsSecondDecayConstant());
+    PageControl1->setCurrentWidget(tsFormView);
+    pnRecordHeader->dbeUnitName->setFocus();
+}
+
+} // namespace kv

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "main/ui/page_developer_query.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace kv {
+
+PageDeveloperQuery::PageDeveloperQuery(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(u"pgDeveloperQuery"_s);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *top = new QHBoxLayout;
+    lQueryToModify = new QLabel(u"Query to modify"_s, this);
+    top->addWidget(lQueryToModify);
+    top->addStretch(1);
+    bbReapplyQuery = new QPushButton(u"Re-apply Query"_s, this);
+    bbReapplyQuery->setObjectName(u"bbReapplyQuery"_s);
+    connect(bbReapplyQuery, &QPushButton::clicked, this, &PageDeveloperQuery::reapplyQuery);
+    top->addWidget(bbReapplyQuery);
+    layout->addLayout(top);
+    mmModifyQuery = new QPlainTextEdit(this);
+    mmModifyQuery->setObjectName(u"mmModifyQuery"_s);
+    mmModifyQuery->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mmModifyQuery->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The count query is made from the lines after the seventh and before the last.
+    mmModifyQuery->setToolTip(u"Keep the select and from lines first and the order line last: the count "
+                              u"query is made from the lines between them."_s);
+    layout->addWidget(mmModifyQuery, 1);
+}
+
+QString PageDeveloperQuery::text() const
+{
+    return mmModifyQuery->toPlainText();
+}
+
+void PageDeveloperQuery::setText(const QString &text)
+{
+    mmModifyQuery->setPlainText(text);
+}
+
+} // namespace kv
