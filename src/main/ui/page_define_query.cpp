@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/interaction.h"
 #include "data/dmKV.h"
+#include "main/query_command.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -305,8 +306,16 @@ void PageDefineQuery::resetDefinition()
 {
     QString level;
     if (m_dm && m_dm->PrefLevel->isOpen()) {
-        m_dm->PrefLevel->first();
-        m_dm->PrefLevel->next();
+        // The second level in key order, whatever order the table's rows come in.
+        Dataset &levels = *m_dm->PrefLevel;
+        const QString second = QueryCommand::startPrefLevel(levels);
+        levels.first();
+        while (!second.isEmpty() && !levels.eof() && levels.value(u"PrefLevelNo"_s).toString() != second)
+            levels.next();
+        if (second.isEmpty() || levels.eof()) {
+            levels.first();
+            levels.next();
+        }
         level = dbePrefLevelNo->text().trimmed();
     }
     m_definition.reset(level);
