@@ -219,7 +219,12 @@ bool QueryCommand::execute(QueryDefinition &definition)
     const QStringList count = countLines(lines);
     m_dm.QCount->setSql(count);
     m_checksCountText = count.join(u'\n');
-    return run();
+    const bool ok = run();
+    // The busy window goes before the error box, so that the box is not read as still running.
+    busy.done();
+    if (!ok)
+        m_ui.error(m_lastError);
+    return ok;
 }
 
 bool QueryCommand::reapply(const QString &developerText)
@@ -232,7 +237,11 @@ bool QueryCommand::reapply(const QString &developerText)
     m_checksCountText = count.join(u'\n');
     m_dm.Query1->setSql(lines);
     m_developerText = developerText;
-    return run();
+    const bool ok = run();
+    busy.done();
+    if (!ok)
+        m_ui.error(m_lastError);
+    return ok;
 }
 
 bool QueryCommand::run()
@@ -262,7 +271,6 @@ bool QueryCommand::run()
         m_recordCount = 0;
         m_recordCountText = u"0"_s;
         m_showsSecondDecayConstant = false;
-        m_ui.error(e.message());
         return false;
     }
 }

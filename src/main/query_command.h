@@ -58,6 +58,8 @@ public:
 
 private:
     void beginRun();
+    /// Runs Query1 and the count; on an engine error keeps its message in lastError (shown by the
+    /// caller once the busy window is closed).
     bool run();
 
     TdmKVResults &m_dm;

@@ -36,13 +36,18 @@ QTableWidget *definitionGrid(QWidget *parent, const QString &name)
     auto *grid = new QTableWidget(KindRows, ValueColumns, parent);
     grid->setObjectName(name);
     grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    grid->horizontalHeader()->setDefaultSectionSize(110);
-    grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    grid->verticalHeader()->setDefaultSectionSize(19);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     for (int r = 0; r < KindRows; ++r)
         for (int c = 0; c < ValueColumns; ++c)
             grid->setItem(r, c, new QTableWidgetItem);
+    // Every kind in sight at once, without scrolling.
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setMinimumHeight(grid->horizontalHeader()->sizeHint().height() + KindRows * 19 +
+                           2 * grid->frameWidth());
     return grid;
 }
 
@@ -59,17 +64,19 @@ PageDefineQuery::PageDefineQuery(Interaction &widgetUi, QWidget *parent)
     : QWidget(parent), m_widgetUi(widgetUi), m_ui(&widgetUi)
 {
     setObjectName(u"pgDefineQuery"_s);
-    auto *layout = new QHBoxLayout(this);
-    layout->addWidget(buildDescriptors());
-    auto *right = new QVBoxLayout;
-    layout->addLayout(right, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    auto *top = new QHBoxLayout;
+    top->addWidget(buildDescriptors());
+    top->addWidget(buildOptions(), 1);
+    layout->addLayout(top);
 
     auto *pick = new QHBoxLayout;
     pick->addWidget(new QLabel(u"Descriptor"_s, this));
     dblcbAny = new DbLookupComboBox(m_widgetUi, this);
     dblcbAny->setObjectName(u"dblcbAny"_s);
     dblcbAny->setMinimumWidth(220);
-    dblcbAny->setToolTip(u"Values of the descriptor kind chosen on the left"_s);
+    dblcbAny->setToolTip(u"Values of the descriptor kind chosen above"_s);
     connect(dblcbAny, &QComboBox::currentIndexChanged, this, &PageDefineQuery::descriptorChanged);
     pick->addWidget(dblcbAny, 1);
     bbAddToSelection = new QPushButton(u"&Add"_s, this);
@@ -86,9 +93,8 @@ PageDefineQuery::PageDefineQuery(Interaction &widgetUi, QWidget *parent)
     bbExecuteQuery->setObjectName(u"bbExecuteQuery"_s);
     connect(bbExecuteQuery, &QPushButton::clicked, this, &PageDefineQuery::executeQuery);
     pick->addWidget(bbExecuteQuery);
-    right->addLayout(pick);
-    right->addWidget(buildGrids(), 1);
-    right->addWidget(buildOptions());
+    layout->addLayout(pick);
+    layout->addWidget(buildGrids(), 1);
     showGrids();
 }
 
@@ -96,27 +102,27 @@ QWidget *PageDefineQuery::buildDescriptors()
 {
     gbDescriptors = new QGroupBox(u"Query on"_s, this);
     gbDescriptors->setObjectName(u"gbDescriptors"_s);
-    auto *layout = new QVBoxLayout(gbDescriptors);
-    layout->setSpacing(2);
+    auto *layout = new QGridLayout(gbDescriptors);
+    layout->setVerticalSpacing(2);
     m_kinds = new QButtonGroup(this);
     // Object names after the kinds' own: rbArea, rbUnit, ... rbReference.
-    static const char *const names[] = {"rbArea",      "rbUnit",      "rbLithology",      "rbMaterial",
-                                        "rbIsoSystem", "rbApproach",  "rbInterpretation", "rbTechnique",
-                                        "rbMethod",    "rbGroup",     "rbProvince",       "rbTerrane",
-                                        "rbOrogenicPeriod", "rbChemicalType", "rbReference"};
+    static const char *const names[] = {
+        "rbArea",     "rbUnit",           "rbLithology",      "rbMaterial",     "rbIsoSystem",
+        "rbApproach", "rbInterpretation", "rbTechnique",      "rbMethod",       "rbGroup",
+        "rbProvince", "rbTerrane",        "rbOrogenicPeriod", "rbChemicalType", "rbReference"};
     for (const DescriptorKind &kind : descriptorKinds()) {
         auto *button = new QRadioButton(kind.caption, gbDescriptors);
         button->setObjectName(QString::fromLatin1(names[kind.row - 1]));
         m_kinds->addButton(button, kind.row);
         kindButtons << button;
-        layout->addWidget(button);
+        // Three columns of five: the record's own codes, then the detail tables.
+        layout->addWidget(button, (kind.row - 1) % 5, (kind.row - 1) / 5);
         const int row = kind.row;
         connect(button, &QRadioButton::toggled, this, [this, row](bool on) {
             if (on)
                 KindClick(row);
         });
     }
-    layout->addStretch(1);
     return gbDescriptors;
 }
 
@@ -238,12 +244,12 @@ QWidget *PageDefineQuery::buildStatistics()
     keepReadOnly(dbePrefLevelNo);
     dbnPrefLevel = new DatasetNavigator(m_widgetUi, page);
     dbnPrefLevel->setObjectName(u"dbnPrefLevel"_s);
-    dbnPrefLevel->setVisibleButtons(DatasetNavigator::First | DatasetNavigator::Prior | DatasetNavigator::Next |
-                                    DatasetNavigator::Last);
+    dbnPrefLevel->setVisibleButtons(DatasetNavigator::First | DatasetNavigator::Prior |
+                                    DatasetNavigator::Next | DatasetNavigator::Last);
     lAndGreater = new QLabel(u"and greater"_s, page);
     dbmPrefDes = new DbMemo(m_widgetUi, page);
     dbmPrefDes->setObjectName(u"dbmPrefDes"_s);
-    dbmPrefDes->setFixedHeight(40);
+    dbmPrefDes->setFixedHeight(36);
     keepReadOnly(dbmPrefDes);
     cbIsochronOnly = new QCheckBox(u"Only dates where MSWD < F  or  Probability > alpha"_s, page);
     cbIsochronOnly->setObjectName(u"cbIsochronOnly"_s);
@@ -283,8 +289,8 @@ void PageDefineQuery::attach(TdmKVResults &dm)
 
 void PageDefineQuery::reloadLists()
 {
-    const QString units = dblcbAgeUnits->currentIndex() >= 0 ? dblcbAgeUnits->currentKey().toString()
-                                                             : m_definition.ageUnits;
+    const QString units =
+        dblcbAgeUnits->currentIndex() >= 0 ? dblcbAgeUnits->currentKey().toString() : m_definition.ageUnits;
     dblcbAgeUnits->reloadList();
     dblcbAgeUnits->setCurrentIndex(dblcbAgeUnits->findData(units));
     reloadDescriptorList();
@@ -337,8 +343,11 @@ void PageDefineQuery::showGrids()
         QStringList labels;
         for (int r = 1; r <= KindRows; ++r) {
             labels << (hidden ? m_definition.hiddenCell(0, r) : m_definition.cell(0, r));
-            for (int c = 1; c <= ValueColumns; ++c)
-                grid->item(r - 1, c - 1)->setText(hidden ? m_definition.hiddenCell(c, r) : m_definition.cell(c, r));
+            for (int c = 1; c <= ValueColumns; ++c) {
+                QTableWidgetItem *item = grid->item(r - 1, c - 1);
+                item->setText(hidden ? m_definition.hiddenCell(c, r) : m_definition.cell(c, r));
+                item->setToolTip(item->text()); // long unit names and references do not fit a column
+            }
         }
         grid->setVerticalHeaderLabels(labels);
     }
@@ -409,9 +418,10 @@ void PageDefineQuery::readChoices()
     d.toDateText = eToDate->text();
     if (dblcbAgeUnits->currentIndex() >= 0)
         d.ageUnits = dblcbAgeUnits->currentKey().toString();
-    d.decayConstants = rbWithoutDCUncertainties->isChecked() ? QueryDefinition::DecayConstants::WithoutUncertainties
-                       : rbWithDCUncertainties->isChecked()  ? QueryDefinition::DecayConstants::WithUncertainties
-                                                             : QueryDefinition::DecayConstants::All;
+    d.decayConstants =
+        rbWithoutDCUncertainties->isChecked() ? QueryDefinition::DecayConstants::WithoutUncertainties
+        : rbWithDCUncertainties->isChecked()  ? QueryDefinition::DecayConstants::WithUncertainties
+                                              : QueryDefinition::DecayConstants::All;
     d.order = m_orders->checkedId() >= 0 ? m_orders->checkedId() : int(QueryDefinition::OrderByCountry);
     d.prefLevelChecked = cbPrefLevel->isChecked();
     d.prefLevel = dbePrefLevelNo->text().trimmed();

@@ -73,11 +73,22 @@ void fillFixture(Connection &c)
     t.commit();
 }
 
+// Notes whether the busy window was still up when an error box came.
+struct RecordingInteraction : ScriptedInteraction
+{
+    QList<bool> busyAtError;
+    void error(const QString &text) override
+    {
+        busyAtError << isBusy();
+        ScriptedInteraction::error(text);
+    }
+};
+
 /// The viewer started on the fixture, with a scripted interaction in place of message boxes.
 struct Program
 {
     test::TempFolders folders;
-    ScriptedInteraction ui;
+    RecordingInteraction ui;
     TfmRes fmRes;
     std::unique_ptr<TdmKVResults> dm;
     std::unique_ptr<ViewerConnections> connections;
@@ -246,8 +257,7 @@ void TestDefineQueryPage::dateBoxes()
     const QStringList lines = p.queryLines();
     const qsizetype at = lines.indexOf(line);
     QVERIFY2(at > 0, qPrintable(lines.join(u'\n')));
-    QCOMPARE(lines.mid(at - 1, 4),
-             (QStringList{u"AND "_s, line, u"AND "_s, u"ISORGR30.AgeUnits = 'Ma'"_s}));
+    QCOMPARE(lines.mid(at - 1, 4), (QStringList{u"AND "_s, line, u"AND "_s, u"ISORGR30.AgeUnits = 'Ma'"_s}));
 }
 
 void TestDefineQueryPage::queryThroughMenu()
@@ -269,8 +279,8 @@ void TestDefineQueryPage::queryThroughMenu()
     QVERIFY(at > 0);
     QCOMPARE(lines.mid(at + 1),
              (QStringList{u"AND "_s, u" ("_s, u"ISORGR30.CountryAbr = 'ZAF'"_s, u"OR "_s,
-                          u"ISORGR30.CountryAbr = 'BWA'"_s, u") "_s, u"AND "_s, u"ISORGR30.MaterialAbr = 'zr'"_s,
-                          u"AND "_s, u"ISORGR30.PrefLevel >= 2"_s,
+                          u"ISORGR30.CountryAbr = 'BWA'"_s, u") "_s, u"AND "_s,
+                          u"ISORGR30.MaterialAbr = 'zr'"_s, u"AND "_s, u"ISORGR30.PrefLevel >= 2"_s,
                           u"ORDER by CountryAbr,UnitName,MaterialAbr,IsotopeSystem,ApproachAbr,InterpAbr,"
                           u"PrefLevel,TechAbr,IAge"_s}));
     const QStringList count = p.fmRes.pgChecks->mmCountQuery->toPlainText().split(u'\n');
@@ -316,8 +326,9 @@ void TestDefineQueryPage::reapplyEditedText()
     // Level 1 and up, by record: 1, 2, 7 and 8.
     QString text = p.fmRes.pgDeveloperQuery->text();
     text.replace(u"ISORGR30.PrefLevel >= 2"_s, u"ISORGR30.PrefLevel >= 1"_s);
-    text.replace(u"ORDER by CountryAbr,UnitName,MaterialAbr,IsotopeSystem,ApproachAbr,InterpAbr,PrefLevel,TechAbr,IAge"_s,
-                 u"ORDER by RecordID"_s);
+    text.replace(
+        u"ORDER by CountryAbr,UnitName,MaterialAbr,IsotopeSystem,ApproachAbr,InterpAbr,PrefLevel,TechAbr,IAge"_s,
+        u"ORDER by RecordID"_s);
     p.fmRes.pgDeveloperQuery->setText(text);
     p.fmRes.pgDeveloperQuery->bbReapplyQuery->click();
     QCOMPARE(p.ui.messages(), QStringList());
@@ -356,6 +367,7 @@ void TestDefineQueryPage::rejectedText()
     p.fmRes.bbReapplyQueryClick();
 
     QCOMPARE(p.ui.texts(u"error"_s).size(), 1);
+    QCOMPARE(p.ui.busyAtError, QList<bool>{false}); // the box is not shown over the busy window
     QVERIFY(!p.ui.isBusy());
     QVERIFY(p.fmRes.eNumRecords->text().isEmpty());
     QVERIFY(p.field(u"RecordID"_s).isEmpty());
