@@ -16,14 +16,17 @@ class TestDataAware : public QObject
 
 private slots:
     void widgetsFollowAndWrite();
+    void lookupBoxWithoutField();
 };
 
 void TestDataAware::widgetsFollowAndWrite()
 {
     test::TestDatabase database(u"sqlite"_s);
     auto c = test::createDatabase(database, DatabaseKind::Results);
-    c->exec(u"insert into IsoRgr30 (RecordID, IAge, InterpAbr, Confidential, Comment) values (1, 1500, 'Empl', 0, 'first')"_s);
-    c->exec(u"insert into IsoRgr30 (RecordID, IAge, InterpAbr, Confidential) values (2, 2710000, 'Meta', 1)"_s);
+    c->exec(
+        u"insert into IsoRgr30 (RecordID, IAge, InterpAbr, Confidential, Comment) values (1, 1500, 'Empl', 0, 'first')"_s);
+    c->exec(
+        u"insert into IsoRgr30 (RecordID, IAge, InterpAbr, Confidential) values (2, 2710000, 'Meta', 1)"_s);
     c->exec(u"insert into Interpretation (InterpAbr, Interpretation) values ('Empl', 'Emplacement')"_s);
     c->exec(u"insert into Interpretation (InterpAbr, Interpretation) values ('Meta', 'Metamorphism')"_s);
     Dataset records(u"QResults"_s, c.get());
@@ -88,6 +91,30 @@ void TestDataAware::widgetsFollowAndWrite()
     records.refresh();
     QVERIFY(iage.isReadOnly());
     QVERIFY(!confidential.isEnabled());
+}
+
+void TestDataAware::lookupBoxWithoutField()
+{
+    test::TestDatabase database(u"sqlite"_s);
+    auto c = test::createDatabase(database, DatabaseKind::Results);
+    c->exec(u"insert into Interpretation (InterpAbr, Interpretation) values ('Empl', 'Emplacement'), "
+            u"('Meta', 'Metamorphism')"_s);
+    Dataset interpretations(u"Interpretation"_s, c.get());
+    interpretations.setSql({u"select * from Interpretation"_s});
+    interpretations.open();
+    ScriptedInteraction ui;
+    // A plain picker (the query's descriptor box): starts with no choice and keeps the user's.
+    DbLookupComboBox picker(ui);
+    picker.setList(&interpretations, u"InterpAbr"_s, u"Interpretation"_s);
+    QCOMPARE(picker.count(), 2);
+    QCOMPARE(picker.currentIndex(), -1);
+    picker.setCurrentIndex(1);
+    emit picker.activated(1);
+    QCOMPARE(picker.currentKey().toString(), u"Meta"_s);
+    QVERIFY(picker.isEnabled());
+    QCOMPARE(ui.messages(), QStringList());
+    picker.reloadList();
+    QCOMPARE(picker.currentIndex(), -1);
 }
 
 QTEST_MAIN(TestDataAware)
