@@ -23,11 +23,15 @@ namespace kv {
 
 namespace {
 
-QVBoxLayout *pageLayout(QWidget *page)
+// Other pages may share a tab (the "Developer" tab holds the record's part too): add below them.
+void addToPage(QWidget *page, QWidget *widget, int stretch = 0)
 {
-    if (auto *layout = qobject_cast<QVBoxLayout *>(page->layout()))
-        return layout;
-    return new QVBoxLayout(page);
+    if (!page->layout())
+        new QVBoxLayout(page);
+    if (auto *box = qobject_cast<QBoxLayout *>(page->layout()))
+        box->addWidget(widget, stretch);
+    else
+        page->layout()->addWidget(widget);
 }
 
 } // namespace
@@ -35,18 +39,18 @@ QVBoxLayout *pageLayout(QWidget *page)
 void TfmRes::buildQueryPages()
 {
     pgDefineQuery = new PageDefineQuery(m_widgetUi, tsDefineQuery);
-    pageLayout(tsDefineQuery)->addWidget(pgDefineQuery);
+    addToPage(tsDefineQuery, pgDefineQuery);
     connect(pgDefineQuery, &PageDefineQuery::executeQuery, this, &TfmRes::QueryExecuteClick);
 
     pgChecks = new PageChecks(tsChecks);
-    pageLayout(tsChecks)->addWidget(pgChecks);
+    addToPage(tsChecks, pgChecks);
 
     pgDeveloperQuery = new PageDeveloperQuery(tsDeveloper);
-    pageLayout(tsDeveloper)->addWidget(pgDeveloperQuery, 1);
+    addToPage(tsDeveloper, pgDeveloperQuery, 1);
     connect(pgDeveloperQuery, &PageDeveloperQuery::reapplyQuery, this, &TfmRes::bbReapplyQueryClick);
 
     pnRecordHeader = new RecordHeaderPanel(m_widgetUi, tsFormView);
-    pageLayout(tsFormView)->addWidget(pnRecordHeader);
+    addToPage(tsFormView, pnRecordHeader);
 }
 
 void TfmRes::attachQueryPages()

@@ -65,7 +65,6 @@ public:
     QGroupBox *gbDescriptors;
     /// The fifteen kind radio buttons, row 1 first.
     QList<QRadioButton *> kindButtons;
-    QButtonGroup *m_kinds;
     DbLookupComboBox *dblcbAny;
     QPushButton *bbAddToSelection, *bbRemoveFromSelection, *bbExecuteQuery;
     QTableWidget *sgDefinition, *sgHiddenDefinition;
@@ -77,7 +76,6 @@ public:
     DbLookupComboBox *dblcbAgeUnits;
     QRadioButton *rbAllDates, *rbWithoutDCUncertainties, *rbWithDCUncertainties;
     QGroupBox *rgOrderBy;
-    QButtonGroup *m_orders;
     QCheckBox *cbPrefLevel, *cbIsochronOnly;
     DbEdit *dbePrefLevelNo;
     DatasetNavigator *dbnPrefLevel;
@@ -103,6 +101,8 @@ private:
     void definitionCellEdited(int tableRow, int tableColumn);
 
     Interaction &m_widgetUi;
+    QButtonGroup *m_kinds;
+    QButtonGroup *m_orders;
     Interaction *m_ui;
     TdmKVResults *m_dm = nullptr;
     QueryDefinition m_definition;
