@@ -10,6 +10,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -77,7 +78,14 @@ PageDefineQuery::PageDefineQuery(Interaction &widgetUi, QWidget *parent)
     dblcbAny->setObjectName(u"dblcbAny"_s);
     dblcbAny->setMinimumWidth(220);
     dblcbAny->setToolTip(u"Values of the descriptor kind chosen above"_s);
+    // Lists of hundreds of units or references: typing part of a name finds it.
+    dblcbAny->setEditable(true);
+    dblcbAny->setInsertPolicy(QComboBox::NoInsert);
+    dblcbAny->completer()->setFilterMode(Qt::MatchContains);
+    dblcbAny->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+    dblcbAny->completer()->setCompletionMode(QCompleter::PopupCompletion);
     connect(dblcbAny, &QComboBox::currentIndexChanged, this, &PageDefineQuery::descriptorChanged);
+    connect(dblcbAny, &QComboBox::editTextChanged, this, &PageDefineQuery::descriptorChanged);
     pick->addWidget(dblcbAny, 1);
     bbAddToSelection = new QPushButton(u"&Add"_s, this);
     bbAddToSelection->setObjectName(u"bbAddToSelection"_s);
@@ -369,7 +377,8 @@ void PageDefineQuery::KindClick(int row)
 
 void PageDefineQuery::descriptorChanged()
 {
-    const int index = dblcbAny->currentIndex();
+    // Only a value of the list counts: a text typed half-way is no descriptor.
+    const int index = dblcbAny->findText(dblcbAny->currentText(), Qt::MatchExactly);
     if (index < 0)
         m_definition.setDescriptor({}, {});
     else
