@@ -3,11 +3,11 @@
 
 #include "data/dmKV.h"
 #include "main/connections.h"
+#include "main/query_command.h"
 #include "main/ui/Dlg_Processing.h"
 #include "main/ui/KV_ReferTo.h"
 #include "main/ui/KV_about.h"
 #include "main/ui/page_define_query.h"
-#include "main/query_command.h"
 
 #include <QCloseEvent>
 #include <QLabel>
