@@ -3,9 +3,11 @@
 #include "app/kvtool.h"
 #include "core/errors.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMap>
 #include <cstdio>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -87,7 +89,14 @@ void Context::expectNoMoreArgs() const
 int main(int argc, char *argv[])
 {
     using namespace kv;
-    QCoreApplication app(argc, argv);
+    // Verbs that draw charts need the window system; it is offscreen when there is no display.
+    bool drawsCharts = false;
+    for (int i = 1; i < argc; ++i)
+        drawsCharts = drawsCharts || qstrcmp(argv[i], "--images") == 0 || qstrncmp(argv[i], "--images=", 9) == 0;
+    if (drawsCharts && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app(drawsCharts ? new QApplication(argc, argv)
+                                                      : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(u"kvtool"_s);
     QTextStream out(stdout);
     QTextStream err(stderr);

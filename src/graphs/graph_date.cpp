@@ -1,0 +1,607 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "graphs/graph_date.h"
+
+#include "calc/statistics.h"
+#include "core/errors.h"
+#include "core/interaction.h"
+#include "data/dataset.h"
+#include "data/dmKV.h"
+#include "data/row_writer.h"
+#include "data/schema.h"
+#include "graphs/plot_settings.h"
+#include "main/query_definition.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace kv {
+
+namespace {
+
+constexpr int CurvePoints = 500;
+
+// Query-definition rows of the five grouping bases, with the detail table and value field of each,
+// in the order of PlotGroupings::basisNames().
+struct Basis
+{
+    int row;
+    QString table;
+    QString field;
+};
+const std::array<Basis, 5> &bases()
+{
+    static const std::array<Basis, 5> b{{{10, u"Grouping"_s, u"Grouping"_s},
+                                         {11, u"Province"_s, u"Province"_s},
+                                         {12, u"Terrane"_s, u"Terrane"_s},
+                                         {13, u"IsoOrogenic"_s, u"OrogenicPeriodID"_s},
+                                         {14, u"IsoChemType"_s, u"ChemTypeAbr"_s}}};
+    return b;
+}
+
+// Index into bases() of the basis a HowGrouped text names exactly; -1 for none.
+int basisIndex(const QString &howGrouped)
+{
+    const auto &names = PlotGroupings::basisNames();
+    for (int i = 0; i < int(names.size()); ++i)
+        if (names[i] == howGrouped)
+            return i;
+    return -1;
+}
+
+QString format(double value, const QString &pattern)
+{
+    return Dataset::formatNumber(value, pattern);
+}
+
+// A text as the working table's column stores it, so that comparisons see what the table holds.
+QString stored(const QString &table, const QString &column, const QString &text)
+{
+    const ColumnDef *def = Schema::table(table)->column(column);
+    return Schema::cutToWidth(*def, text).toString();
+}
+
+bool anyBasisValue(const QueryDefinition &definition)
+{
+    for (const Basis &b : bases())
+        if (definition.count(b.row) > 0)
+            return true;
+    return false;
+}
+
+// Values below 0.001 become 0; returns the largest value, 1e-9 when all are 0.
+double normalise(std::vector<std::vector<double>> &curves)
+{
+    double largest = 0;
+    for (auto &curve : curves)
+        for (double &v : curve) {
+            if (v < 0.001)
+                v = 0;
+            largest = std::max(largest, v);
+        }
+    return largest == 0 ? 1e-9 : largest;
+}
+
+// Runs a statement forward-only and hands each row to f.
+template<typename F> void forEachRow(Connection &connection, const QString &sql, F f)
+{
+    QSqlQuery q = connection.query();
+    q.setForwardOnly(true);
+    if (!q.exec(connection.adapt(sql)))
+        throw connection.translate(q.lastError(), sql);
+    while (q.next())
+        f(q);
+}
+
+} // namespace
+
+DateGraph::DateGraph()
+    : VtChDI(DateGraphCommand::DesignRows, 15), VtChCum(501, 10), VtChG(DateGraphCommand::DesignRows, 10),
+      VtChDG(DateGraphCommand::DesignRows, 15), VtChCG(501, 10)
+{
+    VtChDI.setStyle(ChartStyle::Dates);
+    VtChDI.setTitle(u"Dates grouped by interpretation"_s);
+    VtChDI.setAxisTitle(AxisX, u"Date number"_s);
+    VtChDI.setAxisTitle(AxisY, u"Date (Ma)"_s);
+    VtChDG.setStyle(ChartStyle::Dates);
+    VtChDG.setTitle(u"Dates grouped by grouping basis"_s);
+    VtChDG.setAxisTitle(AxisX, u"Date number"_s);
+    VtChDG.setAxisTitle(AxisY, u"Date (Ma)"_s);
+    for (ChartGrid *chart : {&VtChCum, &VtChCG}) {
+        chart->setStyle(ChartStyle::Curves);
+        chart->setAxisTitle(AxisX, u"Date (Ma)"_s);
+        chart->setAxisTitle(AxisY, u"Relative probability (%)"_s);
+    }
+    VtChCum.setTitle(u"Summed probability by interpretation"_s);
+    VtChCG.setTitle(u"Summed probability by grouping basis"_s);
+    VtChG.setStyle(ChartStyle::Scatter);
+    VtChG.setTitle(u"Radial plot"_s);
+    VtChG.setAxisTitle(AxisX, u"Precision (1/sigma)"_s);
+    VtChG.setAxisTitle(AxisY, u"Standardised deviation from the weighted mean"_s);
+}
+
+double AgeErrorAv(const FitStatistics *statistics, const QVariant &agePError, const QVariant &ageMError)
+{
+    const auto error = [](const QVariant &v, double empty) { return v.isNull() ? empty : std::fabs(v.toDouble()); };
+    const bool failedFit = statistics && !statistics->ProbOfFit.isNull() && !statistics->Alpha.isNull() &&
+                           statistics->Alpha.toDouble() > statistics->ProbOfFit.toDouble();
+    if (failedFit) {
+        const double t = calc::StudentT95(statistics->DegFreedom.toDouble());
+        if (2 * t > 0)
+            return (error(agePError, 0.05) + error(ageMError, 0.05)) / (2 * t);
+        return 0;
+    }
+    return (error(agePError, 50.05) + error(ageMError, 50.05)) / (2 * calc::StudentT95(999));
+}
+
+calc::WeightedMean WeightedMeanOfDates(Dataset &table, int count)
+{
+    std::vector<calc::AgeSigma> dates;
+    if (count > 0) {
+        table.disableControls();
+        table.first();
+        for (int i = 0; i < count && !table.eof(); ++i, table.next())
+            dates.push_back({table.value(u"Age"_s).toDouble(), table.value(u"AgeErrorAv"_s).toDouble()});
+        table.first();
+        table.enableControls();
+    }
+    return calc::WeightedMeanOfAges(dates);
+}
+
+// One row of a working table as the charts read it.
+struct DateGraphCommand::Row
+{
+    QString key; // Interpretation of KVTemp2, Grouping of KVTemp2g
+    double age = 0;
+    QVariant plus, minus;
+    double ageErrorAv = 0;
+};
+
+DateGraphCommand::DateGraphCommand(TdmKVResults &dm, Interaction &ui, PlotGroupings &groupings, int &maxRows,
+                                   PlotDateRange &range)
+    : m_dm(dm), m_ui(ui), m_groupings(groupings), m_maxRows(maxRows), m_range(range)
+{
+}
+
+QString DateGraphCommand::ApplyGroupingBasisRule(const QueryDefinition &definition, const QString &howGrouped)
+{
+    std::array<int, 5> counts{};
+    for (int i = 0; i < 5; ++i)
+        counts[i] = definition.count(bases()[i].row);
+    if (std::all_of(counts.begin(), counts.end(), [](int c) { return c == 0; }))
+        return howGrouped;
+    QString result = howGrouped;
+    for (int r = 0; r < 5; ++r) {
+        bool otherEmpty = false;
+        for (int o = 0; o < 5; ++o)
+            if (o != r && counts[o] == 0)
+                otherEmpty = true;
+        if (counts[r] > 0 && otherEmpty)
+            result = PlotGroupings::basisNames()[r];
+    }
+    return result;
+}
+
+int DateGraphCommand::groupOf(const PlotGroupings &groupings, const QString &interpAbr)
+{
+    int group = 0;
+    for (int g = 1; g <= PlotGroupings::Groups; ++g)
+        if (interpAbr == groupings.GroupLookupA[g - 1] || interpAbr == groupings.GroupLookupB[g - 1])
+            group = g;
+    return group;
+}
+
+int DateGraphCommand::plotSpace(ChartGrid &chart, int n)
+{
+    // A chart holds at most 32767 rows, whatever the settings file says.
+    const int limit = std::clamp(m_maxRows, 0, ChartGrid::MaxCount);
+    if (n >= limit) {
+        if (m_ui.askYesNo(u"Maximum records exceeds maximum plot space allocation. Increase to limit?"_s)) {
+            chart.setRowCount(limit);
+            return limit;
+        }
+        return std::min(n, chart.rowCount());
+    }
+    if (n > chart.rowCount()) {
+        if (m_ui.askYesNo(u"Maximum records exceeds plot space allocation. Increase space?"_s)) {
+            chart.setRowCount(n);
+            return n;
+        }
+        return chart.rowCount();
+    }
+    return n;
+}
+
+void DateGraphCommand::emptyTable(const QString &table)
+{
+    // One statement: a row that cannot be deleted fails the command instead of being retried forever.
+    try {
+        m_dm.KVtmp.exec(u"delete from "_s + table);
+    } catch (const DatabaseError &e) {
+        throw DatabaseError(u"The working table %1 could not be emptied: %2"_s.arg(table, e.message()));
+    }
+}
+
+void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool fillDates, bool fillGrouped)
+{
+    m_ui.progress(u"Appending data"_s);
+    m_range = PlotDateRange{};
+
+    // The details of every record at once, rather than a query per record.
+    QHash<int, FitStatistics> statistics;
+    forEachRow(m_dm.KVResults, u"select RecordID, ProbOfFit, Alpha, DegFreedom from IsoStatistics"_s,
+               [&](QSqlQuery &q) {
+                   const int id = q.value(0).toInt();
+                   if (!statistics.contains(id)) // the first statistics row of a record counts
+                       statistics.insert(id, {q.value(1), q.value(2), q.value(3)});
+               });
+    const int basis = basisIndex(m_groupings.HowGrouped);
+    QStringList chosen;
+    QHash<int, QStringList> details;
+    if (basis >= 0 && definition.count(bases()[basis].row) > 0) {
+        chosen = definition.values(bases()[basis].row);
+        const Basis &b = bases()[basis];
+        forEachRow(m_dm.KVResults, u"select RecordID, %1 from %2"_s.arg(b.field, b.table),
+                   [&](QSqlQuery &q) { details[q.value(0).toInt()] << q.value(1).toString(); });
+    }
+
+    Dataset &query = *m_dm.Querydm;
+    Transaction transaction(m_dm.KVtmp);
+    RowWriter dates(m_dm.KVtmp, u"KVTemp2"_s,
+                    {u"Interpretation"_s, u"Age"_s, u"SuitName"_s, u"InterpAbr"_s, u"Grouping"_s, u"ColumnNo"_s,
+                     u"AgeErrorAv"_s, u"AgePlusError"_s, u"AgeMinusError"_s});
+    RowWriter grouped(m_dm.KVtmp, u"KVTemp2g"_s,
+                      {u"Grouping"_s, u"Age"_s, u"SuitName"_s, u"InterpAbr"_s, u"Interpretation"_s,
+                       u"ColumnNo"_s, u"AgeErrorAv"_s, u"AgePlusError"_s, u"AgeMinusError"_s});
+    const auto cut = [](const QString &table, const QString &column, const QString &text) {
+        return stored(table, column, text);
+    };
+    const auto orZero = [](const QVariant &v) { return v.isNull() ? QVariant(0.0) : QVariant(v.toDouble()); };
+    for (query.first(); !query.eof(); query.next()) {
+        const QString interpAbr = query.text(u"InterpAbr"_s);
+        const int g = groupOf(m_groupings, interpAbr);
+        if (g == 0)
+            continue;
+        const double age = query.value(u"Age"_s).toDouble();
+        const QVariant plus = query.value(u"AgePError"_s);
+        const QVariant minus = query.value(u"AgeMError"_s);
+        m_range.PlotDateMin = std::min(m_range.PlotDateMin, age - minus.toDouble());
+        m_range.PlotDateMax = std::max(m_range.PlotDateMax, age + plus.toDouble());
+        const int id = query.value(u"RecordID"_s).toInt();
+        const auto found = statistics.constFind(id);
+        const double sigma = AgeErrorAv(found == statistics.cend() ? nullptr : &*found, plus, minus);
+        const QString unit = query.text(u"UnitName"_s);
+        const QString title = m_groupings.GroupTitle[g - 1];
+        const QStringList recordValues = details.value(id);
+        if (fillDates) {
+            QString grouping; // the last chosen value the record carries
+            for (const QString &value : recordValues)
+                for (const QString &c : chosen)
+                    if (c == value)
+                        grouping = value;
+            dates.add({cut(u"KVTemp2"_s, u"Interpretation"_s, title), age, cut(u"KVTemp2"_s, u"SuitName"_s, unit),
+                       cut(u"KVTemp2"_s, u"InterpAbr"_s, interpAbr), cut(u"KVTemp2"_s, u"Grouping"_s, grouping), g,
+                       sigma, orZero(plus), orZero(minus)});
+        }
+        if (fillGrouped) {
+            for (const QString &value : recordValues)
+                for (const QString &c : chosen)
+                    if (c == value)
+                        grouped.add({cut(u"KVTemp2g"_s, u"Grouping"_s, value), age,
+                                     cut(u"KVTemp2g"_s, u"SuitName"_s, unit),
+                                     cut(u"KVTemp2g"_s, u"InterpAbr"_s, interpAbr),
+                                     cut(u"KVTemp2g"_s, u"Interpretation"_s, title), g, sigma, orZero(plus),
+                                     orZero(minus)});
+        }
+    }
+    dates.flush();
+    grouped.flush();
+    transaction.commit();
+}
+
+QList<DateGraphCommand::Row> DateGraphCommand::readTable(const QString &table, const QString &keyField)
+{
+    QList<Row> rows;
+    forEachRow(m_dm.KVtmp,
+               u"select %1, Age, AgePlusError, AgeMinusError, AgeErrorAv from %2"_s.arg(keyField, table),
+               [&](QSqlQuery &q) {
+                   rows.append({q.value(0).toString(), q.value(1).toDouble(), q.value(2), q.value(3),
+                                q.value(4).toDouble()});
+               });
+    return rows;
+}
+
+void DateGraphCommand::WriteDateBar(ChartGrid &chart, const Row &row, int highColumn, int lowColumn)
+{
+    chart.setColumn(lowColumn + 1);
+    chart.setData(QString::number(row.age, 'g', 15));
+    chart.setColumn(highColumn);
+    chart.setData(format(row.plus.isNull() ? row.age : row.age + row.plus.toDouble(), u"###0.00"_s));
+    chart.setColumn(lowColumn);
+    chart.setData(format(row.minus.isNull() ? row.age : row.age - row.minus.toDouble(), u"###0.00"_s));
+}
+
+void DateGraphCommand::fillCurves(const QList<const Row *> &rows, std::vector<double> &curve) const
+{
+    curve.assign(CurvePoints + 1, 0.0); // points 1 to 500; index 0 unused
+    const double step = (m_range.PlotDateMax - m_range.PlotDateMin) / CurvePoints;
+    const double minimum = m_groupings.MinimumUncertainty;
+    for (const Row *row : rows) {
+        const double s = row->ageErrorAv < minimum ? minimum : row->ageErrorAv;
+        for (int k = 1; k <= CurvePoints; ++k)
+            curve[k] += calc::NormalDensity(m_range.PlotDateMin + k * step, row->age, s);
+    }
+}
+
+void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
+{
+    struct CloseQuery
+    {
+        Dataset &query;
+        ~CloseQuery()
+        {
+            try {
+                query.close();
+            } catch (...) {
+            }
+        }
+    } closeQuery{*m_dm.Querydm};
+    QElapsedTimer timer;
+    timer.start();
+
+    m_ui.progress(u"Reading .INI file"_s);
+    LoadPlotGroupings(m_groupings, m_maxRows);
+    m_groupings.HowGrouped = ApplyGroupingBasisRule(definition, m_groupings.HowGrouped);
+
+    m_ui.progress(u"Transfering data"_s);
+    const bool fillDates = !m_dm.DateDataCurrent;
+    const bool fillGrouped = !m_dm.GroupedDateDataCurrent;
+    for (const auto &[fill, table] : {std::pair{fillDates, u"KVTemp2"_s}, std::pair{fillGrouped, u"KVTemp2g"_s}}) {
+        if (fill) {
+            m_ui.progress(u"Deleting temporary data"_s);
+            emptyTable(table);
+        }
+    }
+
+    m_ui.progress(u"Duplicating query"_s);
+    Dataset &query = *m_dm.Querydm;
+    query.close();
+    query.setSql(m_dm.Query1->sql());
+    query.disableControls(); // no detail follows each record: the details are read at once
+    query.prepare();
+    query.open();
+
+    m_ui.progress(u"Creating form"_s);
+    if (fillDates || fillGrouped) {
+        fillWorkingTables(definition, fillDates, fillGrouped);
+        m_dm.DateDataCurrent = true;
+        m_dm.GroupedDateDataCurrent = true;
+    }
+    query.enableControls();
+
+    // Date range, rounded out to whole hundreds of Ma.
+    double &low = m_range.PlotDateMin;
+    double &high = m_range.PlotDateMax;
+    if (low < 0)
+        low = 0;
+    if (high < low)
+        high = low + 100;
+    low = 100.0 * (qint64(std::trunc(low)) / 100);
+    high = 100.0 * (qint64(std::trunc(high)) / 100 + 1);
+    bool ok = false;
+    if (definition.fromDate) {
+        const double from = definition.fromDateText.trimmed().toDouble(&ok);
+        if (ok)
+            low = from;
+    }
+    if (definition.toDate) {
+        const double to = definition.toDateText.trimmed().toDouble(&ok);
+        if (ok)
+            high = to;
+    }
+
+    const QList<Row> rows = readTable(u"KVTemp2"_s, u"Interpretation"_s);
+    graph.fillMs = timer.restart();
+
+    for (ChartGrid *chart : {&graph.VtChCum, &graph.VtChCG}) {
+        chart->setAxisMaximum(AxisX, high);
+        chart->setAxisMinimum(AxisX, low);
+        chart->setAxisMaximum(AxisY, 100);
+        chart->setAxisMinimum(AxisY, 0);
+        chart->setAxisMajorDivisions(AxisX, 5);
+        chart->setAxisMajorDivisions(AxisY, 5);
+    }
+    m_ui.progress(u"Data appended"_s);
+
+    qint64 chartsMs = 0;
+    QElapsedTimer chartTimer;
+    const auto rowsOf = [](const QList<Row> &all, const QString &key) {
+        QList<const Row *> selected;
+        for (const Row &row : all)
+            if (row.key == key)
+                selected << &row;
+        return selected;
+    };
+
+    std::vector<std::vector<double>> curves(PlotGroupings::Groups);
+    std::array<QList<const Row *>, PlotGroupings::Groups> groupRows;
+    int largestGroup = 0;
+    for (int g = 1; g <= PlotGroupings::Groups; ++g) {
+        const QString &title = m_groupings.GroupTitle[g - 1];
+        chartTimer.start();
+        graph.VtChDI.setColumn(3 * g - 2);
+        graph.VtChDI.setColumnLabel(title);
+        graph.VtChCum.setColumn(2 * g - 1);
+        graph.VtChCum.setColumnLabel(title);
+        graph.VtChG.setColumn(2 * g - 1);
+        graph.VtChG.setColumnLabel(title);
+        m_ui.progress(u"Filter on for group"_s + QString::number(g));
+        // The group's rows are those whose stored title equals the group's: two groups with one
+        // title share their rows, and a title holding a quote selects like any other.
+        groupRows[g - 1] = rowsOf(rows, stored(u"KVTemp2"_s, u"Interpretation"_s, title));
+        const int count = int(groupRows[g - 1].size());
+        largestGroup = std::max(largestGroup, count);
+        const int n = plotSpace(graph.VtChDI, count);
+        m_ui.progress(u"Filling graph 1"_s);
+        for (int r = 1; r <= n; ++r) {
+            graph.VtChDI.setRow(r);
+            WriteDateBar(graph.VtChDI, *groupRows[g - 1][r - 1], 3 * g - 2, 3 * g - 1);
+        }
+        chartsMs += chartTimer.elapsed();
+        m_ui.progress(u"Calculating interpretation spectrum"_s + QString::number(g));
+        fillCurves(groupRows[g - 1], curves[g - 1]);
+    }
+    chartTimer.start();
+    graph.VtChDI.setRowCount(std::min(largestGroup, ChartGrid::MaxCount));
+
+    for (auto &curve : curves)
+        curve[0] = 0; // index 0 is no point of the curve
+    const double largest = normalise(curves);
+    Workbook &sheet = graph.SSDI;
+    const double step = (high - low) / CurvePoints;
+    for (int g = 1; g <= PlotGroupings::Groups; ++g) {
+        sheet.setSheet(1);
+        sheet.setRow(1);
+        sheet.setCol(2 * g - 1);
+        sheet.setText(m_groupings.GroupTitle[g - 1]);
+        m_ui.progress(u"Filling spreadsheet and interpretation histogram for"_s + QString::number(g));
+        for (int k = 0; k <= CurvePoints; ++k) {
+            const double x = low + k * step;
+            const double y = 100.0 * curves[g - 1][std::max(k, 1)] / largest;
+            graph.VtChCum.setRow(k + 1);
+            graph.VtChCum.setColumn(2 * g - 1);
+            graph.VtChCum.setData(format(x, u"###0.00"_s));
+            graph.VtChCum.setColumn(2 * g);
+            graph.VtChCum.setData(format(y, u"###0.000"_s));
+            sheet.setRow(k + 2);
+            sheet.setCol(2 * g - 1);
+            sheet.setNumber(x);
+            sheet.setCol(2 * g);
+            sheet.setNumber(y);
+        }
+    }
+    chartsMs += chartTimer.elapsed();
+
+    // Weighted mean of every plotted date.
+    Dataset &table = *m_dm.TempDataDI;
+    table.setFiltered(false);
+    if (table.isOpen())
+        table.refresh();
+    else
+        table.open();
+    const int count = table.recordCount();
+    m_ui.progress(u"Calculating weighted average"_s);
+    const calc::WeightedMean mean = WeightedMeanOfDates(table, count);
+    graph.eDate = u' ' + format(mean.mean, u"###0.00"_s);
+    if (mean.n > 1) {
+        graph.eMSWD = u' ' + format(mean.mswd, u"###0.00"_s);
+        graph.eProbabilityOfFit = u' ' + format(calc::FProbability(mean.n - 1, 999, mean.mswd, m_ui), u"0.000"_s);
+    } else {
+        graph.eMSWD.clear();
+        graph.eProbabilityOfFit.clear();
+    }
+    const double error = mean.internalError > mean.externalError ? calc::StudentT95(999) * mean.internalError
+                                                                  : calc::StudentT95(mean.n) * mean.externalError;
+    graph.eError = u' ' + format(error, u"###0.00"_s);
+
+    chartTimer.start();
+    for (int g = 1; g <= PlotGroupings::Groups; ++g) {
+        const QList<const Row *> &selected = groupRows[g - 1];
+        const int n = plotSpace(graph.VtChG, int(selected.size()));
+        m_ui.progress(u"Filling Galbraith graph for"_s + QString::number(g));
+        int r = 1;
+        for (const Row *row : selected) {
+            if (r > n)
+                break;
+            graph.VtChG.setRow(r);
+            graph.VtChG.setColumn(2 * g - 1);
+            if (row->ageErrorAv > 0) {
+                graph.VtChG.setData(format(1.0 / row->ageErrorAv, u"###0.00000"_s));
+                graph.VtChG.setColumn(2 * g);
+                graph.VtChG.setData(format((row->age - mean.mean) / row->ageErrorAv, u"###0.000"_s));
+                ++r;
+            }
+        }
+    }
+    chartsMs += chartTimer.elapsed();
+
+    if (anyBasisValue(definition)) {
+        graph.groupingTabsVisible = true;
+        const int basis = std::max(basisIndex(m_groupings.HowGrouped), 0);
+        const QStringList values = definition.values(bases()[basis].row);
+        const int m = int(values.size());
+        const QList<Row> groupedRows = readTable(u"KVTemp2g"_s, u"Grouping"_s);
+        graph.VtChDG.setColumnCount(3 * m);
+        graph.VtChCG.setColumnCount(2 * m);
+        std::vector<std::vector<double>> seriesCurves(m);
+        int largestSeries = 0;
+        for (int j = 1; j <= m; ++j) {
+            chartTimer.start();
+            graph.VtChDG.setColumn(3 * j - 2);
+            graph.VtChDG.setColumnLabel(values[j - 1]);
+            m_ui.progress(u"Filter on for group"_s + QString::number(j));
+            const QList<const Row *> selected =
+                rowsOf(groupedRows, stored(u"KVTemp2g"_s, u"Grouping"_s, values[j - 1]));
+            largestSeries = std::max(largestSeries, int(selected.size()));
+            const int n = plotSpace(graph.VtChDG, int(selected.size()));
+            m_ui.progress(u"Filling Grouping graph"_s);
+            for (int r = 1; r <= n; ++r) {
+                graph.VtChDG.setRow(r);
+                WriteDateBar(graph.VtChDG, *selected[r - 1], 3 * j - 2, 3 * j - 1);
+            }
+            chartsMs += chartTimer.elapsed();
+            m_ui.progress(u"Calculating grouping spectrum"_s + QString::number(j));
+            fillCurves(selected, seriesCurves[j - 1]);
+            seriesCurves[j - 1][0] = 0;
+            m_ui.progress(u"Filling grouping histogram for"_s + QString::number(j));
+        }
+        chartTimer.start();
+        const double largestValue = normalise(seriesCurves);
+        for (int j = 1; j <= m; ++j) {
+            sheet.setSheet(1);
+            sheet.setRow(1);
+            sheet.setCol(2 * j + 9);
+            sheet.setText(values[j - 1]);
+            graph.VtChCG.setColumn(2 * j - 1);
+            graph.VtChCG.setColumnLabel(values[j - 1]);
+            for (int k = 0; k <= CurvePoints; ++k) {
+                const double x = low + k * step;
+                double y = 100.0 * seriesCurves[j - 1][std::max(k, 1)] / largestValue;
+                if (y < 0.001)
+                    y = 0;
+                graph.VtChCG.setRow(k + 1);
+                graph.VtChCG.setColumn(2 * j - 1);
+                graph.VtChCG.setData(format(x, u"###0.00"_s));
+                graph.VtChCG.setColumn(2 * j);
+                graph.VtChCG.setData(format(y, u"###0.000"_s));
+                sheet.setRow(k + 2);
+                sheet.setCol(2 * j + 9);
+                sheet.setNumber(x);
+                sheet.setCol(2 * j + 10);
+                sheet.setNumber(y);
+            }
+        }
+        graph.VtChDG.setRowCount(std::min(largestSeries, ChartGrid::MaxCount));
+        chartsMs += chartTimer.elapsed();
+    } else {
+        graph.groupingTabsVisible = false;
+    }
+
+    m_dm.TempDataDG->setFiltered(false);
+    if (m_dm.TempDataDG->isOpen())
+        m_dm.TempDataDG->refresh();
+    table.first();
+    m_ui.progress(QString());
+    graph.SSDI.setEnabled(true);
+    graph.saveEnabled = true;
+    graph.chartsMs = chartsMs;
+    graph.curvesMs = timer.elapsed() - chartsMs;
+}
+
+} // namespace kv

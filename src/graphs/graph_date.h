@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "calc/statistics.h"
+#include "controls/chart_grid.h"
+#include "controls/workbook.h"
+
+#include <QString>
+#include <QVariant>
+#include <array>
+
+namespace kv {
+
+class Dataset;
+class Interaction;
+class QueryDefinition;
+class TdmKVResults;
+struct PlotGroupings;
+
+/// The date range of the current graph's X axis (Ma), kept from one graph command to the next.
+struct PlotDateRange
+{
+    double PlotDateMin = 5000;
+    double PlotDateMax = 0;
+};
+
+/// What the date graph window shows: its six charts' grids, the spreadsheet and the panel of the
+/// weighted mean. Chart styles and titles are the window's design, set by the constructor.
+struct DateGraph
+{
+    DateGraph();
+
+    ChartGrid VtChDI, VtChCum, VtChG, VtChDG, VtChCG;
+    Workbook SSDI;
+    QString eDate, eError, eMSWD, eProbabilityOfFit;
+    bool groupingTabsVisible = true;
+    bool saveEnabled = false;
+
+    // Where the time went, in milliseconds: working tables, curves and means, chart and sheet cells.
+    qint64 fillMs = 0, curvesMs = 0, chartsMs = 0;
+};
+
+/// The statistics of a date record that decide its uncertainty.
+struct FitStatistics
+{
+    QVariant ProbOfFit, Alpha, DegFreedom;
+};
+
+/// One-sigma uncertainty of a date from its 95% errors (null when empty): a failed fit divides by the
+/// Student t of its degrees of freedom, anything else by that of 999.
+double AgeErrorAv(const FitStatistics *statistics, const QVariant &agePError, const QVariant &ageMError);
+
+/// Weighted mean of the first count rows of the working table of the date graph (its Age and
+/// AgeErrorAv), as the table is filtered; the table is left on its first row.
+calc::WeightedMean WeightedMeanOfDates(Dataset &table, int count);
+
+/// Graph > "&Date grouped by Interpretation" up to the point where the window is shown.
+class DateGraphCommand
+{
+public:
+    /// Rows the window's date charts are designed with; more need the user's consent.
+    static constexpr int DesignRows = 100;
+
+    DateGraphCommand(TdmKVResults &dm, Interaction &ui, PlotGroupings &groupings, int &maxRows,
+                     PlotDateRange &range);
+
+    /// The basis of the grouped graphs that the query's chosen values imply, or howGrouped unchanged.
+    static QString ApplyGroupingBasisRule(const QueryDefinition &definition, const QString &howGrouped);
+    /// The interpretation group (1 to 5) of a code, the last match winning; 0 for none.
+    static int groupOf(const PlotGroupings &groupings, const QString &interpAbr);
+
+    /// Reads the plot settings, fills the working tables unless they are current, and fills the
+    /// graph. Errors end it (the flags keep the values they reached); the datasets it opened are closed.
+    void run(const QueryDefinition &definition, DateGraph &graph);
+
+private:
+    struct Row;
+    int plotSpace(ChartGrid &chart, int n);
+    void emptyTable(const QString &table);
+    void fillWorkingTables(const QueryDefinition &definition, bool fillDates, bool fillGrouped);
+    QList<Row> readTable(const QString &table, const QString &keyField);
+    static void WriteDateBar(ChartGrid &chart, const Row &row, int highColumn, int lowColumn);
+    void fillCurves(const QList<const Row *> &rows, std::vector<double> &curve) const;
+
+    TdmKVResults &m_dm;
+    Interaction &m_ui;
+    PlotGroupings &m_groupings;
+    int &m_maxRows;
+    PlotDateRange &m_range;
+};
+
+} // namespace kv
