@@ -36,8 +36,8 @@ struct DateGraph
     bool groupingTabsVisible = true;
     bool saveEnabled = false;
 
-    // Where the time went, in milliseconds: working tables, curves and means, chart and sheet cells.
-    qint64 fillMs = 0, curvesMs = 0, chartsMs = 0;
+    // Where the time went, in milliseconds: working tables, curves, weighted mean, chart and sheet cells.
+    qint64 fillMs = 0, curvesMs = 0, meanMs = 0, chartsMs = 0;
 };
 
 /// The statistics of a date record that decide its uncertainty.

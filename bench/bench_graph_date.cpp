@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times the date graph (without its window) on the databases of the data folder, e.g. after
+// `kvtool synth --records 100000`: the query of every record, then the command with its working tables
+// refilled, then again with them current; also with two provinces chosen, for the grouping charts.
+//
+//   bench_graph_date [--province NAME]...
+#include "core/errors.h"
+#include "core/scripted_interaction.h"
+#include "data/dmKV.h"
+#include "data/installation.h"
+#include "graphs/graph_date.h"
+#include "graphs/plot_settings.h"
+#include "main/query_command.h"
+#include "main/query_definition.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+using namespace kv;
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QStringList args = app.arguments().mid(1);
+    QueryDefinition definition;
+    for (qsizetype i = 0; i + 1 < args.size(); i += 2)
+        if (args[i] == u"--province"_s)
+            definition.addValue(11, args[i + 1], args[i + 1]);
+    try {
+        ScriptedInteraction ui;
+        ui.setDefaultAnswer(Interaction::Answer::Yes);
+        TdmKVResults dm(ui);
+        const DatabaseLocations locations = defaultLocations();
+        dm.KVResults.bind(locations.results);
+        openExisting(dm.KVResults, DatabaseKind::Results);
+        dm.KVtmp.bind(locations.working);
+        openExisting(dm.KVtmp, DatabaseKind::Working);
+        QueryCommand query(dm, ui);
+        QElapsedTimer timer;
+        timer.start();
+        definition.prefLevelChecked = false;
+        if (!query.execute(definition))
+            throw Error(u"The query failed: "_s + query.lastError());
+        out << "query: " << query.recordCount() << " records, " << timer.elapsed() << " ms\n";
+
+        PlotGroupings groupings;
+        int maxRows = DefaultMaxRows;
+        PlotDateRange range;
+        for (const char *label : {"refilled", "current"}) {
+            DateGraph graph;
+            timer.restart();
+            DateGraphCommand(dm, ui, groupings, maxRows, range).run(definition, graph);
+            out << "graph (" << label << "): " << timer.elapsed() << " ms; working tables " << graph.fillMs
+                << " ms, curves " << graph.curvesMs << " ms, weighted mean " << graph.meanMs << " ms, chart and sheet cells " << graph.chartsMs
+                << " ms; dates " << dm.TempDataDI->recordCount() << ", mean" << graph.eDate << " +/-"
+                << graph.eError << "\n";
+            out.flush();
+        }
+    } catch (const Error &e) {
+        out << "error: " << e.message() << '\n';
+        return 1;
+    }
+    return 0;
+}
