@@ -1,18 +1,59 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "graphs/plot_settings.h"
+
 #include <QDialog>
+#include <array>
+
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+class QTabWidget;
 
 namespace kv {
 
+class KeyComboBox;
+class TdmKVResults;
+
 /// The plot-groupings window: interpretation groups, date bands and the grouping basis of the graphs.
-/// Created at start-up and kept for the whole run; its controls come with the plot settings.
+/// Created at start-up and kept for the whole run; every display reads the settings file first and
+/// closing writes it back.
 class TfmSelPG : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TfmSelPG(QWidget *parent = nullptr);
+    explicit TfmSelPG(TdmKVResults *dm, QWidget *parent = nullptr);
+
+    /// The public fields the graph commands read, refreshed by LoadPlotGroupings.
+    PlotGroupings &groupings() { return m_groupings; }
+    /// The plot-space limit, kept with the groupings in the settings file.
+    int MaxRows = DefaultMaxRows;
+
+    /// Reads the settings file into the public fields and the controls.
+    void LoadPlotGroupings();
+    void FormShow();
+    /// Writes the settings file from the controls.
+    void FormClose();
+
+    QTabWidget *PageControl1;
+    std::array<QLineEdit *, 5> eGTitle, eDTitle, eDa, eDb;
+    std::array<KeyComboBox *, 5> dblcbGa, dblcbGb;
+    std::array<QCheckBox *, 5> cbDateGroup;
+    // rbGrouping, rbProvince, rbTerrane, rbOrogenicPeriod, rbChemicalType
+    std::array<QRadioButton *, 5> rbBasis;
+    QLineEdit *eMinimumUncertainty;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void done(int result) override;
+
+private:
+    void showGroupings();
+
+    TdmKVResults *m_dm;
+    PlotGroupings m_groupings;
 };
 
 } // namespace kv

@@ -2,6 +2,8 @@
 #include "main/ui/KV_main.h"
 
 #include "data/dmKV.h"
+#include "graphs/ui/KV_grph.h"
+#include "graphs/ui/KV_selpg.h"
 #include "main/connections.h"
 #include "main/query_command.h"
 #include "main/ui/Dlg_Processing.h"
@@ -49,6 +51,29 @@ void TfmRes::setInteraction(Interaction *ui)
 void TfmRes::setBusyWindow(TfmProcessing *window)
 {
     m_widgetUi.setBusyWindow(window);
+}
+
+void TfmRes::setPlotWindows(TfmSelPG *selPG, TfmSelDI2 *selDI2)
+{
+    m_selPG = selPG;
+    m_selDI2 = selDI2;
+}
+
+void TfmRes::GraphDateGroupedByInterpretationClick()
+{
+    if (!m_dm || !m_selPG)
+        return;
+    TfmKVGraph::GraphDateGroupedByInterpretationClick(this, *m_dm, *m_ui, *m_selPG, pgDefineQuery->definition());
+}
+
+void TfmRes::OptionsGraphClassificationClick()
+{
+    if (!m_selPG)
+        return;
+    m_selPG->exec();
+    // The next graph rebuilds its working data with the new settings.
+    if (m_dm)
+        m_dm->clearCurrentDataFlags();
 }
 
 void TfmRes::attach(TdmKVResults &dm, ViewerConnections &connections)
@@ -190,14 +215,16 @@ void TfmRes::buildMenu()
     connect(QueryExecute, &QAction::triggered, this, &TfmRes::QueryExecuteClick);
 
     mnGraph = bar->addMenu(u"&Graph"_s);
-    GraphDateByInterpretation = item(mnGraph, u"&Date grouped by Interpretation"_s);
+    GraphDateByInterpretation = item(mnGraph, u"&Date grouped by Interpretation"_s, true);
+    connect(GraphDateByInterpretation, &QAction::triggered, this, &TfmRes::GraphDateGroupedByInterpretationClick);
     GraphRatios = item(mnGraph, u"&Initial and model ratios"_s);
     GraphRatiosGrouped = item(mnGraph, u"Initial and model ratios (&Grouped)"_s);
     GraphMap = item(mnGraph, u"&Map of sample localities"_s);
     GraphClosureT = item(mnGraph, u"Date vs Closure &T"_s);
 
     mnOptions = bar->addMenu(u"&Options"_s);
-    OptionsClassification = item(mnOptions, u"Graph &classification"_s);
+    OptionsClassification = item(mnOptions, u"Graph &classification"_s, true);
+    connect(OptionsClassification, &QAction::triggered, this, &TfmRes::OptionsGraphClassificationClick);
     OptionsLinkLAN = item(mnOptions, u"Link to &LAN database"_s, true);
     OptionsLinkLAN->setCheckable(true);
     connect(OptionsLinkLAN, &QAction::triggered, this, &TfmRes::LinkToLANClick);

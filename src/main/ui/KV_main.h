@@ -22,6 +22,8 @@ class PageDeveloperQuery;
 class QueryCommand;
 class RecordHeaderPanel;
 class TdmKVResults;
+class TfmSelDI2;
+class TfmSelPG;
 class TfmProcessing;
 class ViewerConnections;
 
@@ -41,6 +43,8 @@ public:
     /// The data module and the connections the window works on (they are made after the window).
     void attach(TdmKVResults &dm, ViewerConnections &connections);
     void setBusyWindow(TfmProcessing *window);
+    /// The two plot-settings windows made at start-up.
+    void setPlotWindows(TfmSelPG *selPG, TfmSelDI2 *selDI2);
 
     /// The start-up proper, run once when the window is first shown.
     void FormShow();
@@ -50,6 +54,8 @@ public:
     void LinkToLANClick();
     void UpdateGroupDescriptorListClick();
     void AboutClick();
+    void GraphDateGroupedByInterpretationClick();
+    void OptionsGraphClassificationClick();
     void ShowReferTo(Dataset &referTo);
     /// "Execute Query" and the "&Query" menu: the query command.
     void QueryExecuteClick();
@@ -110,6 +116,8 @@ private:
     Interaction *m_ui;
     TdmKVResults *m_dm = nullptr;
     ViewerConnections *m_connections = nullptr;
+    TfmSelPG *m_selPG = nullptr;
+    TfmSelDI2 *m_selDI2 = nullptr;
     QLabel *m_panels[2];
     bool m_shown = false;
     bool m_closed = false;

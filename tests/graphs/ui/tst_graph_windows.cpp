@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The plot-settings windows and the date graph window: what they show, and what closing and saving write.
+#include "controls/ui/chart_view.h"
+#include "controls/ui/workbook_view.h"
+#include "core/ini_file.h"
+#include "core/scripted_interaction.h"
+#include "data/dmKV.h"
+#include "data/installation.h"
+#include "graphs/graph_date.h"
+#include "graphs/ui/KV_Seli.h"
+#include "graphs/ui/KV_grph.h"
+#include "graphs/ui/KV_selpg.h"
+#include "graphs/ui/key_combo_box.h"
+#include "main/connections.h"
+#include "main/settings.h"
+#include "main/ui/Dlg_Processing.h"
+#include "main/ui/KV_main.h"
+#include "test_support.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using namespace kv;
+
+namespace {
+
+void writeSettings(const QByteArray &text)
+{
+    QFile file(settingsFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+} // namespace
+
+class TestGraphWindows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void selPGShowsAndWrites();
+    void selPGKeepsButtonForUnknownBasis();
+    void selDI2WritesCheckedPlotsOnly();
+    void graphWindow();
+    void classificationClearsFlags();
+};
+
+void TestGraphWindows::selPGShowsAndWrites()
+{
+    test::TempFolders folders;
+    TfmSelPG window(nullptr);
+    window.show();
+    QCOMPARE(window.windowTitle(), u"Select plot groupings"_s);
+    QCOMPARE(window.PageControl1->count(), 4);
+    QCOMPARE(window.eGTitle[3]->text(), u"Reset (unknown)"_s);
+    QCOMPARE(window.dblcbGa[0]->key(), u"Empl"_s); // not in the (missing) list: kept, no text shown
+    QCOMPARE(window.dblcbGa[0]->currentText(), QString());
+    QVERIFY(window.rbBasis[0]->isChecked());
+    QCOMPARE(window.eMinimumUncertainty->text(), u"1.0"_s);
+
+    // Leaving a bound edit converts its text at once, a decimal comma ending the number.
+    window.eDa[1]->setText(u"950,5"_s);
+    emit window.eDa[1]->editingFinished();
+    QCOMPARE(window.groupings().DateMin[1], 950.0f);
+    QCOMPARE(window.groupings().DateMinText[1], u"950,5"_s);
+
+    window.eGTitle[0]->setText(u"Intrusion's age"_s);
+    window.rbBasis[2]->setChecked(true);
+    window.cbDateGroup[4]->setChecked(false);
+    window.accept();
+    IniFile file(settingsFilePath());
+    QCOMPARE(file.value(u"Classification"_s, u"Group 1"_s), u"Intrusion's age"_s);
+    QCOMPARE(file.value(u"Classification"_s, u"Group 1 lookup a"_s), u"Empl"_s);
+    QCOMPARE(file.value(u"Classification"_s, u"Date 2 minimum"_s), u"950,5"_s);
+    QCOMPARE(file.value(u"Classification"_s, u"Apply 5"_s), u"0"_s);
+    QCOMPARE(file.value(u"Classification"_s, u"How grouped"_s), u"Terrane"_s);
+    QCOMPARE(file.value(u"Graph settings"_s, u"Max Rows"_s), u"160"_s);
+    // Closing does not refresh the titles the graphs read; the next load does.
+    QCOMPARE(window.groupings().GroupTitle[0], u"Emplacement"_s);
+    window.LoadPlotGroupings();
+    QCOMPARE(window.groupings().GroupTitle[0], u"Intrusion's age"_s);
+}
+
+void TestGraphWindows::selPGKeepsButtonForUnknownBasis()
+{
+    test::TempFolders folders;
+    writeSettings("[Classification]\r\nHow grouped=Province\r\n[Graph settings]\r\nMax Rows=500\r\n");
+    TfmSelPG window(nullptr);
+    window.show();
+    QVERIFY(window.rbBasis[1]->isChecked());
+    QCOMPARE(window.MaxRows, 500);
+    window.accept();
+    writeSettings("[Classification]\r\nHow grouped=province\r\n");
+    window.show();
+    QCOMPARE(window.groupings().HowGrouped, u"province"_s);
+    QVERIFY(window.rbBasis[1]->isChecked()); // the button that was on stays on
+    QCOMPARE(window.MaxRows, 500);           // no key: the value of the run
+    window.accept();
+    QCOMPARE(IniFile(settingsFilePath()).value(u"Classification"_s, u"How grouped"_s), u"Province"_s);
+}
+
+void TestGraphWindows::selDI2WritesCheckedPlotsOnly()
+{
+    test::TempFolders folders;
+    test::TestDatabase working(u"sqlite"_s);
+    ScriptedInteraction ui;
+    TdmKVResults dm(ui);
+    createDatabases({test::TestDatabase(u"sqlite"_s).location(), working.location()}, true);
+    dm.KVtmp.bind(working.location());
+    dm.KVtmp.open();
+    TfmSelDI2 window(&dm);
+    window.show();
+    QCOMPARE(window.windowTitle(), u"Define graphs"_s);
+    QCOMPARE(window.axisText(2, true), u"Epsilon/Gamma"_s);
+    QCOMPARE(window.axisText(3, false), u"Date (Ma)"_s);
+    QVERIFY(!window.cbP[0]->isChecked() && !window.cbP[1]->isChecked() && !window.cbP[2]->isChecked());
+    window.dblcbPY[0]->setKey(u"MU"_s);
+    window.dblcbPY[1]->setKey(u"I"_s);
+    window.cbP[1]->setChecked(true);
+    window.accept();
+    IniFile file(settingsFilePath());
+    QCOMPARE(file.keys(u"Plot axes"_s), (QStringList{u"Plot 2 X axis"_s, u"Plot 2 Y axis"_s}));
+    QCOMPARE(file.value(u"Plot axes"_s, u"Plot 2 Y axis"_s), u"I"_s);
+    window.closeVariablesList();
+    QVERIFY(!window.VariablesList->isOpen());
+}
+
+void TestGraphWindows::graphWindow()
+{
+    test::TempFolders folders;
+    DateGraph graph;
+    graph.VtChDI.setRow(1);
+    graph.VtChDI.setColumn(3);
+    graph.VtChDI.setData(u"1500"_s);
+    graph.SSDI.setRow(1);
+    graph.SSDI.setCol(1);
+    graph.SSDI.setText(u"Emplacement"_s);
+    graph.eDate = u" 1500.00"_s;
+    graph.eMSWD = u" 1.20"_s;
+    graph.groupingTabsVisible = false;
+    graph.saveEnabled = true;
+    ScriptedInteraction ui;
+    TfmKVGraph window(graph, ui);
+    window.show();
+    QCOMPARE(window.windowTitle(), u"Date grouped by Interpretation"_s);
+    QCOMPARE(window.pc1->currentWidget(), window.tsDI);
+    QStringList tabs;
+    for (int i = 0; i < window.pc1->count(); ++i)
+        if (window.pc1->isTabVisible(i))
+            tabs << window.pc1->tabText(i);
+    QCOMPARE(tabs, (QStringList{u"Interpretation"_s, u"Interpretation histogram"_s, u"Radial plot"_s,
+                                u"Spreadsheet"_s}));
+    QCOMPARE(window.eDate->text(), u" 1500.00"_s);
+    QCOMPARE(window.eMSWD->text(), u" 1.20"_s);
+    QCOMPARE(window.VtChDI->grid().value(1, 3), 1500.0);
+    QVERIFY(window.bbSave->isEnabled());
+
+    // Save: cancelled writes nothing; the second filter entry writes Excel 5.
+    window.bbSaveClick();
+    const QString path = QDir(folders.path()).filePath(u"curves"_s);
+    ui.queueFiles({{path, 1}});
+    window.bbSaveClick();
+    QVERIFY(ui.texts(u"error"_s).isEmpty());
+    Workbook read;
+    int type = 0;
+    read.readWorkbook(path + u".XLS"_s, type);
+    QCOMPARE(type, 4);
+    read.setRow(1);
+    read.setCol(1);
+    QCOMPARE(read.text(), u"Emplacement"_s);
+}
+
+void TestGraphWindows::classificationClearsFlags()
+{
+    test::TempFolders folders;
+    ScriptedInteraction ui;
+    TfmRes fmRes;
+    fmRes.setInteraction(&ui);
+    TdmKVResults dm(fmRes.interaction());
+    ViewerConnections connections(dm, fmRes.interaction());
+    connections.bindInitial();
+    fmRes.attach(dm, connections);
+    TfmSelPG selPG(&dm, &fmRes);
+    fmRes.setPlotWindows(&selPG, nullptr);
+    QVERIFY(fmRes.OptionsClassification->isEnabled());
+    QVERIFY(fmRes.GraphDateByInterpretation->isEnabled());
+    dm.DateDataCurrent = dm.GroupedDateDataCurrent = dm.MapDataCurrent = true;
+    QTimer::singleShot(0, &selPG, [&selPG] {
+        QVERIFY(selPG.isVisible());
+        selPG.accept();
+    });
+    fmRes.OptionsClassification->trigger();
+    QVERIFY(!dm.DateDataCurrent && !dm.GroupedDateDataCurrent && !dm.MapDataCurrent);
+    QVERIFY(QFile::exists(settingsFilePath())); // closing wrote the settings
+}
+
+QTEST_MAIN(TestGraphWindows)
+#include "tst_graph_windows.moc"
