@@ -8,6 +8,7 @@
 #include "data/dmKV.h"
 #include "graphs/graph_date.h"
 #include "graphs/plot_settings.h"
+#include "graphs/ui/KV_grph.h"
 #include "main/query_command.h"
 
 #include <QApplication>
@@ -56,6 +57,7 @@ int graphDate(kv::tool::Context &c)
     const QString save = c.option(u"save"_s);
     const QString type = c.option(u"type"_s);
     const QString images = c.option(u"images"_s);
+    const bool show = c.flag(u"show"_s);
     c.expectNoMoreArgs();
     const int fileType = save.isEmpty() ? 0 : fileTypeOf(type, save);
 
@@ -83,11 +85,17 @@ int graphDate(kv::tool::Context &c)
         graph.SSDI.writeWorkbook(save, fileType);
     if (!images.isEmpty())
         writeImages(graph, images);
+    if (show) {
+        if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+            throw kv::Error(u"The window can only be shown when kvtool runs with its window system."_s);
+        kv::TfmKVGraph window(graph, c.ui);
+        window.exec();
+    }
     return 0;
 }
 
 kv::tool::Verb graphDateVerb("graph date",
-                             KV_QUERY_OPTIONS_USAGE " [--save FILE [--type 11|4|xlsx|csv]] [--images DIR]",
+                             KV_QUERY_OPTIONS_USAGE " [--save FILE [--type 11|4|xlsx|csv]] [--images DIR] [--show]",
                              &graphDate);
 
 } // namespace

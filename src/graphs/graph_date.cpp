@@ -611,6 +611,10 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
         m_dm.TempDataDG->refresh();
     table.first();
     m_ui.progress(QString());
+    // The sheet opens at its first cell, not at the last one written.
+    graph.SSDI.setSheet(1);
+    graph.SSDI.setRow(1);
+    graph.SSDI.setCol(1);
     graph.SSDI.setEnabled(true);
     graph.saveEnabled = true;
     graph.chartsMs = chartsMs;

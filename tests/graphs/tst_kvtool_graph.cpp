@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kvtool graph date end to end on the demo database: the panel printed, the spreadsheet and charts written,
+// the questions answered from the command line.
+#include "controls/workbook.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out, err;
+};
+
+Run kvtool(const QStringList &args)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(KV_KVTOOL), args);
+    Run run;
+    if (!tool.waitForFinished(120000))
+        return run;
+    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    run.out = QString::fromUtf8(tool.readAllStandardOutput());
+    run.err = QString::fromUtf8(tool.readAllStandardError());
+    return run;
+}
+
+} // namespace
+
+class TestKvtoolGraph : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dateGraphOnDemo();
+    void badType();
+};
+
+void TestKvtoolGraph::dateGraphOnDemo()
+{
+    kv::test::TempFolders folders;
+    const Run demo = kvtool({u"demo"_s});
+    QVERIFY2(demo.exitCode == 0, qPrintable(demo.err));
+
+    const QDir dir(folders.path());
+    const QString sheet = dir.filePath(u"graph.xlsx"_s);
+    const Run run = kvtool({u"--no"_s, u"graph"_s, u"date"_s, u"--province"_s, u"Tanzania Craton"_s,
+                            u"--province"_s, u"Dharwar Craton"_s, u"--save"_s, sheet, u"--images"_s,
+                            dir.filePath(u"charts"_s)});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    // More dates than the plot space: asked twice (date chart, radial plot) and for each province series.
+    QVERIFY2(run.err.contains(u"question: Maximum records exceeds"_s), qPrintable(run.err));
+    QVERIFY(run.err.contains(u"[No]"_s));
+    // The panel as the window shows it: a mean with two decimals, a probability with three.
+    const QStringList lines = run.out.split(u'\n');
+    const auto line = [&](const QString &label) {
+        for (const QString &l : lines)
+            if (l.startsWith(label + u'\t'))
+                return l.mid(label.size() + 1);
+        return QString();
+    };
+    QVERIFY2(QRegularExpression(u"^ \\d+\\.\\d\\d$"_s).match(line(u"Mean"_s)).hasMatch(), qPrintable(run.out));
+    QVERIFY(QRegularExpression(u"^ \\d+\\.\\d\\d\tMa   \\(95% confidence\\)$"_s).match(line(u"+/-"_s)).hasMatch());
+    QVERIFY(QRegularExpression(u"^ \\d\\.\\d\\d\\d$"_s).match(line(u"Probability of fit"_s)).hasMatch());
+
+    kv::Workbook workbook;
+    int type = 0;
+    workbook.readWorkbook(sheet, type);
+    QCOMPARE(type, int(kv::FileTypeXlsx));
+    workbook.setRow(1);
+    workbook.setCol(1);
+    QCOMPARE(workbook.text(), u"Emplacement"_s);
+    workbook.setCol(11);
+    QCOMPARE(workbook.text(), u"Tanzania Craton"_s);
+    workbook.setCol(13);
+    QCOMPARE(workbook.text(), u"Dharwar Craton"_s);
+    QCOMPARE(workbook.maxRow(), 502);
+
+    for (const QString &name : {u"interpretation"_s, u"interpretation_histogram"_s, u"radial_plot"_s,
+                                u"grouping"_s, u"grouping_histogram"_s}) {
+        const QFileInfo png(dir.filePath(u"charts/"_s + name + u".png"_s));
+        QVERIFY2(png.exists() && png.size() > 10000, qPrintable(png.filePath()));
+    }
+}
+
+void TestKvtoolGraph::badType()
+{
+    kv::test::TempFolders folders;
+    const Run run = kvtool({u"graph"_s, u"date"_s, u"--save"_s, u"x.xls"_s, u"--type"_s, u"pdf"_s});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.err.contains(u"--type pdf"_s));
+}
+
+QTEST_GUILESS_MAIN(TestKvtoolGraph)
+#include "tst_kvtool_graph.moc"
