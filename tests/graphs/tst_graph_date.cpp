@@ -111,6 +111,7 @@ private slots:
     void ageErrorAv();
     void groupingBasisRule_data();
     void groupingBasisRule();
+    void charts_data() { test::addBackendRows(); }
     void charts();
     void axisRange_data();
     void axisRange();
@@ -119,7 +120,9 @@ private slots:
     void weightedMeanPanel_data();
     void weightedMeanPanel();
     void radialPlotSkipsSigmaZero();
+    void flagsReuseWorkingTables_data() { test::addBackendRows(); }
     void flagsReuseWorkingTables();
+    void groupingSeries_data() { test::addBackendRows(); }
     void groupingSeries();
     void plotSpaceQuestions_data();
     void plotSpaceQuestions();
@@ -212,7 +215,8 @@ void TestGraphDate::groupingBasisRule()
 
 void TestGraphDate::charts()
 {
-    Fixture f;
+    QFETCH(QString, backend);
+    Fixture f(backend);
     f.setting(u"Classification"_s, u"Group 2"_s, u"Rock's age"_s); // a quote in a title selects as any text
     f.add({{1, u"Empl"_s, 1500.0, 20.0, 10.0},
            {2, u"Meta"_s, 1234.567, QVariant(), 5.0},
@@ -383,7 +387,8 @@ void TestGraphDate::radialPlotSkipsSigmaZero()
 
 void TestGraphDate::flagsReuseWorkingTables()
 {
-    Fixture f;
+    QFETCH(QString, backend);
+    Fixture f(backend);
     f.add({{1, u"Empl"_s, 1000.0, 10.0, 10.0}, {2, u"Empl"_s, 1100.0, 10.0, 10.0}});
     f.run();
     QVERIFY(f.dm.DateDataCurrent);
@@ -402,7 +407,8 @@ void TestGraphDate::flagsReuseWorkingTables()
 
 void TestGraphDate::groupingSeries()
 {
-    Fixture f;
+    QFETCH(QString, backend);
+    Fixture f(backend);
     f.add({{1, u"Empl"_s, 1000.0, 10.0, 10.0}, {2, u"Meta"_s, 2000.0, 10.0, 10.0},
            {3, u"Empl"_s, 3000.0, 10.0, 10.0}, {4, u"None"_s, 1500.0, 10.0, 10.0}});
     f.dm.KVResults.exec(u"insert into Province (RecordID, Province) values (1, 'Kaapvaal'), (1, 'O''Kiep'), "
