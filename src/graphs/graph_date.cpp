@@ -351,11 +351,15 @@ void DateGraphCommand::fillCurves(const QList<const Row *> &rows, std::vector<do
 
 void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
 {
+    // On success and failure alike the copy of the query is closed and its details follow it again.
     struct CloseQuery
     {
         Dataset &query;
+        bool disabled = false;
         ~CloseQuery()
         {
+            if (disabled)
+                query.enableControls();
             try {
                 query.close();
             } catch (...) {
@@ -384,6 +388,7 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     query.close();
     query.setSql(m_dm.Query1->sql());
     query.disableControls(); // no detail follows each record: the details are read at once
+    closeQuery.disabled = true;
     query.prepare();
     query.open();
 
@@ -393,7 +398,6 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
         m_dm.DateDataCurrent = true;
         m_dm.GroupedDateDataCurrent = true;
     }
-    query.enableControls();
 
     // Date range, rounded out to whole hundreds of Ma.
     double &low = m_range.PlotDateMin;

@@ -126,7 +126,8 @@ private slots:
     void groupingSeries();
     void plotSpaceQuestions_data();
     void plotSpaceQuestions();
-    void undeletableRowFails();
+    void workingTableFailures_data();
+    void workingTableFailures();
 };
 
 void TestGraphDate::groupMembership_data()
@@ -491,21 +492,33 @@ void TestGraphDate::plotSpaceQuestions()
     QCOMPARE(int(std::count_if(radial.begin(), radial.end(), [](double v) { return !qIsNaN(v); })), drawn);
 }
 
-void TestGraphDate::undeletableRowFails()
+void TestGraphDate::workingTableFailures_data()
 {
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("message");
+    // A row that cannot be deleted ends the command with a message instead of being retried for ever.
+    QTest::newRow("delete") << u"delete"_s << u"KVTemp2 could not be emptied"_s;
+    QTest::newRow("insert") << u"insert"_s << u"kept"_s;
+}
+
+void TestGraphDate::workingTableFailures()
+{
+    QFETCH(QString, event);
+    QFETCH(QString, message);
     Fixture f;
     f.add({{1, u"Empl"_s, 1000.0, 10.0, 10.0}});
     f.run();
-    f.dm.KVtmp.exec(u"create trigger keep before delete on KVTemp2 begin select raise(abort, 'kept'); end"_s);
+    f.dm.KVtmp.exec(u"create trigger keep before %1 on KVTemp2 begin select raise(abort, 'kept'); end"_s.arg(event));
     f.dm.clearCurrentDataFlags();
     try {
         f.run();
-        QFAIL("emptying the working table should have failed");
+        QFAIL("the working table should have failed");
     } catch (const DatabaseError &e) {
-        QVERIFY2(e.message().contains(u"KVTemp2"_s), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
     }
     QVERIFY(!f.dm.DateDataCurrent);
     QVERIFY(!f.dm.Querydm->isOpen());
+    QVERIFY(!f.dm.Querydm->controlsDisabled());
 }
 
 QTEST_GUILESS_MAIN(TestGraphDate)
