@@ -7,6 +7,8 @@ namespace kv {
 
 KeyComboBox::KeyComboBox(QWidget *parent) : QComboBox(parent)
 {
+    // Interpretation names run to 30 characters: show them whole.
+    setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(this, &QComboBox::activated, this, [this](int index) { m_key = itemData(index).toString(); });
 }
 
