@@ -285,6 +285,8 @@ bool deleteRecord(TdmKVResults &dm, Interaction &ui)
     Connection &c = dm.KVResults;
     try {
         // All or nothing: a record is never left without the details it had, nor details without it.
+        // Open cursors let go first, so that the transaction writes on the database as it is now.
+        c.releaseReaders();
         Transaction transaction(c);
         c.exec(u"delete from SmpReg where RecordID = ? and IsoSystem = ?"_s, {id, system});
         for (const QString &table : {u"Grouping"_s, u"Province"_s, u"Terrane"_s, u"IsoOrogenic"_s, u"IsoChemType"_s,
