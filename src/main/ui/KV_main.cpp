@@ -87,6 +87,7 @@ void TfmRes::attach(TdmKVResults &dm, ViewerConnections &connections)
     connections.onShowReferTo = [this](Dataset &referTo) { ShowReferTo(referTo); };
     m_query.reset();
     attachQueryPages();
+    buildRecordPages();
 }
 
 void TfmRes::buildToolBar()
@@ -281,6 +282,7 @@ void TfmRes::afterConnectionsDefined()
 {
     pgDefineQuery->reloadLists();
     PageControl1->setCurrentWidget(tsDefineQuery);
+    afterRecordPagesConnected();
 }
 
 void TfmRes::LinkToLANClick()

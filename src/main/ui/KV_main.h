@@ -26,6 +26,10 @@ class TfmSelDI2;
 class TfmSelPG;
 class TfmProcessing;
 class ViewerConnections;
+class RecordView;
+class PageFormView;
+class PageSamples;
+class PageImages;
 
 /// The viewer's main window: toolbar, the record pages, the status bar and the main menu. Its
 /// handlers hand the work to the core commands.
@@ -56,6 +60,16 @@ public:
     void AboutClick();
     void GraphDateGroupedByInterpretationClick();
     void OptionsGraphClassificationClick();
+
+    // The record commands of the Edit menu and the toolbar (KV_main_records.cpp)
+    void EditNewRecordClick();
+    void EditDeleteRecordClick();
+    void EditNextRecordIDClick();
+    void EditEquivalentTDMClick();
+    void EditLookupTablesClick();
+    void bbApplyGroupClick();
+    void PageControl1Change();
+    RecordView *recordView() const { return m_recordView; }
     void ShowReferTo(Dataset &referTo);
     /// "Execute Query" and the "&Query" menu: the query command.
     void QueryExecuteClick();
@@ -111,6 +125,8 @@ private:
     void resetQueryDefinition();
     QueryCommand &queryCommand();
     void showQueryResult(bool ok);
+    void buildRecordPages();
+    void afterRecordPagesConnected();
 
     WidgetInteraction m_widgetUi;
     Interaction *m_ui;
@@ -118,6 +134,10 @@ private:
     ViewerConnections *m_connections = nullptr;
     TfmSelPG *m_selPG = nullptr;
     TfmSelDI2 *m_selDI2 = nullptr;
+    RecordView *m_recordView = nullptr;
+    PageFormView *m_formView = nullptr;
+    PageSamples *m_samples = nullptr;
+    PageImages *m_images = nullptr;
     QLabel *m_panels[2];
     bool m_shown = false;
     bool m_closed = false;
