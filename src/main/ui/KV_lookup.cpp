@@ -6,6 +6,7 @@
 #include "data/dataset_model.h"
 #include "data/dmKV.h"
 #include "main/lookup_tables.h"
+#include "main/ui/record_view.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -92,6 +93,12 @@ TfmLookup::TfmLookup(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDial
     side->addStretch();
 
     dbnLookup = new DatasetNavigator(ui, this);
+    // A unit added while an area is chosen belongs to that area.
+    connect(dbnLookup, &DatasetNavigator::clicked, this, [this](DatasetNavigator::Button button) {
+        QListWidgetItem *area = lbArea->currentItem();
+        if (button == DatasetNavigator::Insert && m_item == 1 && area && m_dm.Suite->state() == Dataset::State::Insert)
+            m_dm.Suite->setValue(u"CountryAbr"_s, area->data(Qt::UserRole));
+    });
     layout->addWidget(dbnLookup);
     dbgLookup = new QTableView(this);
     dbgLookup->horizontalHeader()->setStretchLastSection(true);
@@ -131,6 +138,7 @@ void TfmLookup::FormShow()
             if (item->data(Qt::UserRole).toString() == rememberedArea())
                 lbArea->setCurrentItem(item);
         }
+    lbArea->sortItems();
     lbArea->blockSignals(false);
     for (QGroupBox *group : {gbArea, gbClosureFields, gbFind, gbReference})
         group->hide();
@@ -160,6 +168,7 @@ void TfmLookup::showDataset(int item)
     Dataset *d = m_dm.dataset(lookupTableItems().at(item).dataset);
     auto *model = new DatasetModel(d, this);
     dbgLookup->setModel(model);
+    fitColumns(dbgLookup);
     delete m_model;
     m_model = model;
     dbnLookup->setDataset(d);

@@ -49,7 +49,7 @@ PageImages::PageImages(RecordView &view, QWidget *parent) : QWidget(parent), m_v
     type->setList(dm.ImageTypes, u"ImageTypeID"_s, u"ImageType"_s);
     view.addLookupBox(type);
     form->addRow(u"Image type"_s, type);
-    QTableView *grid = datasetGrid(images, dm.QImages, {u"ImageTypeID"_s, u"ImageID"_s});
+    QTableView *grid = datasetGrid(images, dm.QImages, {u"ImageTypeID"_s, u"ImageID"_s}, {u"Image type"_s, u"Image #"_s});
     images->layout()->addWidget(grid);
     auto *caption = new DbMemo(ui, images);
     caption->setField(dm.QImages, u"ImageCaption"_s);

@@ -33,7 +33,7 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     list->setDataset(dm.QRefLookup);
     list->setVisibleButtons(Nav::First | Nav::Prior | Nav::Next | Nav::Last);
     auto *lookup = panelBox(this, u"Reference list"_s, list);
-    lookup->layout()->addWidget(datasetGrid(lookup, dm.QRefLookup, {u"SourceID"_s, u"SourceDes"_s, u"SourceNum"_s}));
+    lookup->layout()->addWidget(datasetGrid(lookup, dm.QRefLookup, {u"SourceID"_s, u"SourceDes"_s, u"SourceNum"_s}, {u"Source"_s, u"Description"_s, u"Number"_s}));
     auto *description = new DbMemo(ui, lookup);
     description->setField(dm.QRefLookup, u"SourceDes"_s);
     description->setMaximumHeight(90);
@@ -60,7 +60,7 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     source->setMinimumContentsLength(24);
     view.addLookupBox(source);
     form->addRow(u"Source"_s, source);
-    QTableView *grid = datasetGrid(references, dm.QRef, {u"SourceTypeID"_s, u"SourceID"_s});
+    QTableView *grid = datasetGrid(references, dm.QRef, {u"SourceTypeID"_s, u"SourceID"_s}, {u"Source type"_s, u"Source"_s});
     references->layout()->addWidget(grid);
     auto *chosen = new DbMemo(ui, references);
     chosen->setField(dm.QRefDes, u"SourceDes"_s);

@@ -39,8 +39,8 @@ PageStatistics::PageStatistics(RecordView &view, QWidget *parent) : QWidget(pare
         columns->addWidget(box);
     };
     group(u"Regression"_s, {{u"MSWD"_s, u"MSWD"_s},
-                            {u"F ("_s, u"FCutoff"_s},
-                            {u"alpha"_s, u"Alpha"_s},
+                            {u"F (alpha) cut-off"_s, u"FCutoff"_s},
+                            {u"Significance level alpha"_s, u"Alpha"_s},
                             {u"Degrees of freedom"_s, u"DegFreedom"_s},
                             {u"Points regressed"_s, u"NReg"_s},
                             {u"Samples"_s, u"NSamples"_s},

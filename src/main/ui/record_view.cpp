@@ -214,6 +214,8 @@ QWidget *recordHeader(RecordView &view, QWidget *parent, bool editable, QList<Db
         }
         return combo;
     };
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 2);
     int row = 0;
     const auto put = [&](int column, const QString &caption, QWidget *w, int span = 1) {
         grid->addWidget(new QLabel(caption, box), row, column * 2);
@@ -300,6 +302,20 @@ DbEdit *addField(RecordView &view, QFormLayout *form, const QString &caption, Da
     return edit;
 }
 
+void fitColumns(QTableView *view)
+{
+    view->setWordWrap(false);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    // Columns as wide as their texts, within reason; only small tables are measured.
+    if (!view->model() || view->model()->rowCount() > 2000)
+        return;
+    view->resizeColumnsToContents();
+    const int widest = std::max(120, view->fontMetrics().averageCharWidth() * 40);
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        view->setColumnWidth(c, std::min(view->columnWidth(c), widest));
+}
+
 QTableView *datasetGrid(QWidget *parent, Dataset *dataset, const QStringList &fields, const QStringList &titles)
 {
     auto *view = new QTableView(parent);
@@ -308,8 +324,8 @@ QTableView *datasetGrid(QWidget *parent, Dataset *dataset, const QStringList &fi
     if (!titles.isEmpty())
         model->setTitles(titles);
     view->setModel(model);
-    view->horizontalHeader()->setStretchLastSection(true);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    fitColumns(view);
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, [view] { fitColumns(view); });
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     const auto follow = [view, dataset] {

@@ -92,6 +92,8 @@ void placePage(QWidget *tab, QWidget *page);
 /// A labelled edit box on a field, added to a form.
 DbEdit *addField(RecordView &view, QFormLayout *form, const QString &caption, Dataset *dataset,
                  const QString &field);
+/// Columns as wide as their texts (up to a limit), one line per row.
+void fitColumns(QTableView *view);
 /// A grid over some fields of a dataset; the grid's current row follows the dataset and moves it.
 QTableView *datasetGrid(QWidget *parent, Dataset *dataset, const QStringList &fields,
                         const QStringList &titles = {});
