@@ -82,15 +82,22 @@ int show(kv::tool::Context &c)
     kv::Dataset &r = *s.dm.QResults;
     for (const QString &field : r.fieldNames()) {
         const QString text = r.hasField(field) ? r.displayText(field) : QString();
-        c.out << field << ": " << (r.value(field).metaType().id() == QMetaType::QDate ? shown(r.value(field)) : text)
-              << '\n';
+        c.out << field << ": "
+              << (r.value(field).metaType().id() == QMetaType::QDate ? shown(r.value(field)) : text) << '\n';
     }
-    const std::pair<kv::Dataset *, const char16_t *> details[]{
-        {s.dm.QStatistics, u"Statistics"}, {s.dm.QInit, u"Initial ratios"}, {s.dm.QOther, u"Secondary intercept"},
-        {s.dm.QGrouping, u"Group descriptors"}, {s.dm.Province, u"Provinces"}, {s.dm.Terrane, u"Terranes"},
-        {s.dm.IsoOrogenic, u"Orogenic periods"}, {s.dm.IsoChemType, u"Chemical types"}, {s.dm.QRef, u"References"},
-        {s.dm.QLab, u"Laboratories"}, {s.dm.QImages, u"Images"}, {s.dm.QWhoFor, u"Who for"},
-        {s.dm.QSmpReg, u"Samples"}};
+    const std::pair<kv::Dataset *, const char16_t *> details[]{{s.dm.QStatistics, u"Statistics"},
+                                                               {s.dm.QInit, u"Initial ratios"},
+                                                               {s.dm.QOther, u"Secondary intercept"},
+                                                               {s.dm.QGrouping, u"Group descriptors"},
+                                                               {s.dm.Province, u"Provinces"},
+                                                               {s.dm.Terrane, u"Terranes"},
+                                                               {s.dm.IsoOrogenic, u"Orogenic periods"},
+                                                               {s.dm.IsoChemType, u"Chemical types"},
+                                                               {s.dm.QRef, u"References"},
+                                                               {s.dm.QLab, u"Laboratories"},
+                                                               {s.dm.QImages, u"Images"},
+                                                               {s.dm.QWhoFor, u"Who for"},
+                                                               {s.dm.QSmpReg, u"Samples"}};
     for (const auto &[dataset, title] : details)
         printRows(c.out, *dataset, QString::fromUtf16(title));
     return 0;
@@ -163,10 +170,11 @@ kv::tool::Verb showVerb("record show", "ID [--results LOC] [--working LOC]", &sh
 kv::tool::Verb nextIdVerb("record next-id", "[--results LOC] [--working LOC]", &nextId);
 kv::tool::Verb deleteVerb("record delete", "ID [--yes] [--results LOC] [--working LOC]", &remove);
 kv::tool::Verb tdmVerb("record tdm", "ID [--results LOC] [--working LOC]", &tdm);
-kv::tool::Verb newVerb("record new",
-                       "[--area A] [--unit U] [--lithology L] [--material M] [--system S] [--approach A] "
-                       "[--technique T] [--method M] [--interpretation I] [--rank N] [--age-units U] [--date MA] "
-                       "[--plus MA] [--minus MA] [--reference SOURCEID] [--no-default-dc]",
-                       &create);
+kv::tool::Verb
+    newVerb("record new",
+            "[--area A] [--unit U] [--lithology L] [--material M] [--system S] [--approach A] "
+            "[--technique T] [--method M] [--interpretation I] [--rank N] [--age-units U] [--date MA] "
+            "[--plus MA] [--minus MA] [--reference SOURCEID] [--no-default-dc]",
+            &create);
 
 } // namespace

@@ -69,9 +69,9 @@ void openLookupEditor(TdmKVResults &dm, const QString &area)
     quietly(dm.Country, &Dataset::open);
     quietly(dm.CountryList, &Dataset::open);
     setUnitArea(dm, area);
-    for (Dataset *d : {dm.Lithology, dm.Technique, dm.Interpretation, dm.Boundary, dm.BlockingT, dm.SourceList,
-                       dm.Approach, dm.Material, dm.ImageTypes, dm.Laboratories, dm.IsoSys, dm.ProvinceList,
-                       dm.TerraneList, dm.OrogenicPeriods, dm.ChemTypes, dm.SmpLoc})
+    for (Dataset *d : {dm.Lithology, dm.Technique, dm.Interpretation, dm.Boundary, dm.BlockingT,
+                       dm.SourceList, dm.Approach, dm.Material, dm.ImageTypes, dm.Laboratories, dm.IsoSys,
+                       dm.ProvinceList, dm.TerraneList, dm.OrogenicPeriods, dm.ChemTypes, dm.SmpLoc})
         quietly(d, &Dataset::open);
 }
 
@@ -93,8 +93,8 @@ void closeLookupEditor(TdmKVResults &dm)
 void reopenAfterLookupEditor(TdmKVResults &dm)
 {
     for (Dataset *d : {dm.Country, dm.CountryList, dm.Suite, dm.Lithology, dm.Technique, dm.Interpretation,
-                       dm.Boundary, dm.BlockingT, dm.Approach, dm.Methods, dm.Material, dm.SourceType, dm.SourceList,
-                       dm.Source, dm.ImageTypes, dm.Laboratories})
+                       dm.Boundary, dm.BlockingT, dm.Approach, dm.Methods, dm.Material, dm.SourceType,
+                       dm.SourceList, dm.Source, dm.ImageTypes, dm.Laboratories})
         quietly(d, &Dataset::open);
 }
 

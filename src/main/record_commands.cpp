@@ -107,7 +107,8 @@ bool postNewRow(TdmKVResults &dm)
 void openIsoResultsFrom(TdmKVResults &dm, int recordID)
 {
     dm.IsoResults->close();
-    dm.IsoResults->setSql({u"select * from ISORGR30"_s, u"where ISORGR30.RecordID >= "_s + QString::number(recordID)});
+    dm.IsoResults->setSql(
+        {u"select * from ISORGR30"_s, u"where ISORGR30.RecordID >= "_s + QString::number(recordID)});
     dm.IsoResults->prepare();
     dm.IsoResults->open();
 }
@@ -217,12 +218,15 @@ bool acceptNewRecord(TdmKVResults &dm, Interaction &ui, const NewRecordValues &v
     const int id = d.value(u"RecordID"_s).toInt();
     QVariant number;
     ignoreErrors([&] {
-        QSqlQuery q = dm.KVResults.exec(u"select SourceNum from SourceListA where SourceID = ?"_s, {values.reference});
+        QSqlQuery q =
+            dm.KVResults.exec(u"select SourceNum from SourceListA where SourceID = ?"_s, {values.reference});
         if (q.next())
             number = q.value(0);
     });
-    insertQuietly(dm.KVResults, u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) values ('A', ?, ?, ?)"_s,
-                  {id, number, values.reference});
+    insertQuietly(
+        dm.KVResults,
+        u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) values ('A', ?, ?, ?)"_s,
+        {id, number, values.reference});
     return true;
 }
 
@@ -243,12 +247,14 @@ int finishNewRecord(TdmKVResults &dm, bool accepted, bool failed)
         QSqlQuery q;
         bool linked = false;
         ignoreErrors([&] {
-            q = c.exec(u"select count(*) from SourceA where RecordID = ? and SourceID = 'not defined'"_s, {id});
+            q = c.exec(u"select count(*) from SourceA where RecordID = ? and SourceID = 'not defined'"_s,
+                       {id});
             linked = q.next() && q.value(0).toInt() > 0;
         });
         if (!linked)
-            insertQuietly(c, u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) "
-                             u"values ('A', ?, 416, 'not defined')"_s,
+            insertQuietly(c,
+                          u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) "
+                          u"values ('A', ?, 416, 'not defined')"_s,
                           {id});
         insertQuietly(c, u"insert into IsoLab (LaboratoryAbr, RecordID) values ('nd', ?)"_s, {id});
         ignoreErrors([&] { dm.GroupLst->refresh(); });
@@ -289,8 +295,9 @@ bool deleteRecord(TdmKVResults &dm, Interaction &ui)
         c.releaseReaders();
         Transaction transaction(c);
         c.exec(u"delete from SmpReg where RecordID = ? and IsoSystem = ?"_s, {id, system});
-        for (const QString &table : {u"Grouping"_s, u"Province"_s, u"Terrane"_s, u"IsoOrogenic"_s, u"IsoChemType"_s,
-                                     u"SourceA"_s, u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s, u"IsoLab"_s})
+        for (const QString &table :
+             {u"Grouping"_s, u"Province"_s, u"Terrane"_s, u"IsoOrogenic"_s, u"IsoChemType"_s, u"SourceA"_s,
+              u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s, u"IsoLab"_s})
             c.exec(u"delete from %1 where RecordID = ?"_s.arg(table), {id});
         // The record as it was read: one another user changed meanwhile is not deleted.
         dm.QResults->remove();
@@ -313,7 +320,7 @@ int newEquivalentTDM(TdmKVResults &dm, Interaction &ui)
     if (!dm.QResults->isOpen() || dm.QResults->isEmpty())
         throw InputError(u"There is no record to copy."_s);
     Dataset &r = *dm.QResults;
-    const QStringList copied{u"CountryAbr"_s, u"UnitName"_s, u"Lithology"_s,
+    const QStringList copied{u"CountryAbr"_s, u"UnitName"_s,    u"Lithology"_s,
                              u"MethodAbr"_s,  u"MaterialAbr"_s, u"AgeUnits"_s};
     QHash<QString, QVariant> record;
     for (const QString &field : copied)
@@ -486,7 +493,7 @@ bool ageBoxDoubleClicked(TdmKVResults &dm, Interaction &ui, const QString &store
         return false;
     const QString prompt = storedField == u"IAgePError"_s   ? u"Enter modified +95% date uncertainty"_s
                            : storedField == u"IAgeMError"_s ? u"Enter modified -95% date uncertainty"_s
-                                                             : u"Enter modified date "_s;
+                                                            : u"Enter modified date "_s;
     const QString shown = r.displayText(calculatedFieldOf(storedField));
     const auto answer = ui.inputText(u"Date modification"_s, prompt, shown);
     // Cancel keeps the stored value with all its decimals.

@@ -30,7 +30,8 @@ struct Run
 Run kvtool(const QStringList &args, const DatabaseLocations &at)
 {
     QProcess tool;
-    tool.start(QStringLiteral(KV_KVTOOL), args + QStringList{u"--results"_s, at.results, u"--working"_s, at.working});
+    tool.start(QStringLiteral(KV_KVTOOL),
+               args + QStringList{u"--results"_s, at.results, u"--working"_s, at.working});
     tool.waitForFinished(30000);
     return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
             QString::fromUtf8(tool.readAllStandardError())};
@@ -49,8 +50,10 @@ void TestKvtoolRecord::verbs()
         Connection r(u"fill"_s);
         r.bind(at.results);
         r.open();
-        r.exec(u"insert into IsoRgr30 (RecordID, IsotopeSystem, UnitName, IAge) values (5576, 'Rb-Sr', 'Bushveld', 2054000)"_s);
-        r.exec(u"insert into IsoRgr30 (RecordID, IsotopeSystem, UnitName, IAge) values (5663, 'U-Pb', 'Nelspruit', 3105000)"_s);
+        r.exec(
+            u"insert into IsoRgr30 (RecordID, IsotopeSystem, UnitName, IAge) values (5576, 'Rb-Sr', 'Bushveld', 2054000)"_s);
+        r.exec(
+            u"insert into IsoRgr30 (RecordID, IsotopeSystem, UnitName, IAge) values (5663, 'U-Pb', 'Nelspruit', 3105000)"_s);
         r.exec(u"insert into SmpReg (RecordID, IsoSystem, SampleNo) values (5576, 'Rb-Sr', 'B-1')"_s);
         r.exec(u"insert into Province (RecordID, Province) values (5663, 'Kaapvaal Craton')"_s);
     }

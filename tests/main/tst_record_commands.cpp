@@ -23,17 +23,19 @@ namespace {
 void fillFixture(Connection &r)
 {
     Transaction t(r);
-    const QString record = u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, Lithology, MethodAbr, MaterialAbr, "
-                           u"IsotopeSystem, AgeUnits, IAge, IAgePError, IAgeMError) values (?, 'ZAF', ?, 'Granite', "
-                           u"'I', 'zr', ?, 'Ma', ?, 20000, 20000)"_s;
+    const QString record =
+        u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, Lithology, MethodAbr, MaterialAbr, "
+        u"IsotopeSystem, AgeUnits, IAge, IAgePError, IAgeMError) values (?, 'ZAF', ?, 'Granite', "
+        u"'I', 'zr', ?, 'Ma', ?, 20000, 20000)"_s;
     r.exec(record, {5576, u"Bushveld"_s, u"Rb-Sr"_s, 2054123});
     r.exec(record, {5600, u"Kaap Valley"_s, u"U-Pb"_s, 3227000});
     r.exec(record, {5663, u"Nelspruit"_s, u"U-Pb"_s, 3105000});
     // 5576: samples in two isotope systems and one row in every detail table
-    for (const auto &[sample, system] : {std::pair{u"B-1"_s, u"Rb-Sr"_s}, std::pair{u"B-2"_s, u"Rb-Sr"_s},
-                                         std::pair{u"B-9"_s, u"U-Pb"_s}})
-        r.exec(u"insert into SmpReg (RecordID, IsoSystem, SampleNo, Frac, Included) values (5576, ?, ?, 'a', 'Y')"_s,
-               {system, sample});
+    for (const auto &[sample, system] :
+         {std::pair{u"B-1"_s, u"Rb-Sr"_s}, std::pair{u"B-2"_s, u"Rb-Sr"_s}, std::pair{u"B-9"_s, u"U-Pb"_s}})
+        r.exec(
+            u"insert into SmpReg (RecordID, IsoSystem, SampleNo, Frac, Included) values (5576, ?, ?, 'a', 'Y')"_s,
+            {system, sample});
     r.exec(u"insert into IsoStatistics (RecordID, MSWD, ProgName) values (5576, 1.7, 'Isoplot')"_s);
     r.exec(u"insert into IsoInit (RecordID, InitRatio) values (5576, 0.7045)"_s);
     r.exec(u"insert into IsoOther (RecordID, LwrIntercept) values (5576, 512)"_s);
@@ -44,9 +46,12 @@ void fillFixture(Connection &r)
     r.exec(u"insert into IsoFor (RecordID, WhoForID) values (5576, 'CGS')"_s);
     r.exec(u"insert into IsoLab (RecordID, LaboratoryAbr) values (5576, 'CGS')"_s);
     // one reference of type "A" on 5576, two on 5663; provinces repeat on 5663
-    r.exec(u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) values ('A', 5576, 7, 'Walraven (1990)')"_s);
-    r.exec(u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) values ('A', 5663, 8, 'Kamo (1996)')"_s);
-    r.exec(u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) values ('A', 5663, 9, 'Poujol (2003)')"_s);
+    r.exec(
+        u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) values ('A', 5576, 7, 'Walraven (1990)')"_s);
+    r.exec(
+        u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) values ('A', 5663, 8, 'Kamo (1996)')"_s);
+    r.exec(
+        u"insert into SourceA (SourceTypeID, RecordID, SourceNum, SourceID) values ('A', 5663, 9, 'Poujol (2003)')"_s);
     for (const QString &p : {u"Kaapvaal Craton"_s, u"Kaapvaal Craton"_s, u"Barberton"_s, u"Limpopo"_s})
         r.exec(u"insert into Province (RecordID, Province) values (5663, ?)"_s, {p});
     r.exec(u"insert into Province (RecordID, Province) values (5576, 'Bushveld Complex')"_s);
@@ -101,13 +106,15 @@ struct Fixture
     void refuse(const QString &table, const QString &operation)
     {
         if (dm.KVResults.backend() == Backend::SQLite) {
-            dm.KVResults.exec(u"create trigger refuse_%1 before %2 on %1 begin select raise(abort, 'refused'); end"_s.arg(
-                table, operation));
+            dm.KVResults.exec(
+                u"create trigger refuse_%1 before %2 on %1 begin select raise(abort, 'refused'); end"_s.arg(
+                    table, operation));
         } else {
             dm.KVResults.exec(u"create function refuse() returns trigger language plpgsql as "
                               u"$$ begin raise exception 'refused'; end $$"_s);
             dm.KVResults.exec(
-                u"create trigger refuse_%1 before %2 on %1 for each row execute function refuse()"_s.arg(table, operation));
+                u"create trigger refuse_%1 before %2 on %1 for each row execute function refuse()"_s.arg(
+                    table, operation));
         }
     }
     test::TestDatabase results;
@@ -184,14 +191,14 @@ void TestRecordCommands::newRecord_data()
     for (const QString &backend : test::backends()) {
         const QByteArray b = backend.toUtf8();
         // 12.3456 Ma in thousandths is 12345.6, to the nearest 12346
-        QTest::newRow(b + " date converted") << backend << u"12.3456"_s << u"U-Pb"_s << true << u"not defined"_s
-                                             << 12346 << 9.8485e-10 << 1;
-        QTest::newRow(b + " empty date keeps 0") << backend << u""_s << u"U-Pb"_s << true << u"not defined"_s << 0
-                                                 << 9.8485e-10 << 1;
-        QTest::newRow(b + " system never chosen") << backend << u"1.5"_s << u"na"_s << true << u"not defined"_s
-                                                  << 1500 << 0.0 << 1;
-        QTest::newRow(b + " reference chosen") << backend << u"abc"_s << u"U-Pb"_s << false << u"Walraven (1990)"_s
-                                               << 0 << -1.0 << 2;
+        QTest::newRow(b + " date converted")
+            << backend << u"12.3456"_s << u"U-Pb"_s << true << u"not defined"_s << 12346 << 9.8485e-10 << 1;
+        QTest::newRow(b + " empty date keeps 0")
+            << backend << u""_s << u"U-Pb"_s << true << u"not defined"_s << 0 << 9.8485e-10 << 1;
+        QTest::newRow(b + " system never chosen")
+            << backend << u"1.5"_s << u"na"_s << true << u"not defined"_s << 1500 << 0.0 << 1;
+        QTest::newRow(b + " reference chosen")
+            << backend << u"abc"_s << u"U-Pb"_s << false << u"Walraven (1990)"_s << 0 << -1.0 << 2;
     }
 }
 
@@ -216,9 +223,9 @@ void TestRecordCommands::newRecord()
     v.reference = reference;
     QCOMPARE(kv::newRecord(f.dm, f.ui, v), 5664);
     QCOMPARE(f.ui.messages(), QStringList());
-    QSqlQuery q = f.dm.KVResults.exec(
-        u"select IAge, IAgePError, IAgeMError, DecayConst2, CountryAbr, UnitName, MethodAbr, PrefLevel, AgeUnits "
-        u"from IsoRgr30 where RecordID = 5664"_s);
+    QSqlQuery q = f.dm.KVResults.exec(u"select IAge, IAgePError, IAgeMError, DecayConst2, CountryAbr, "
+                                      u"UnitName, MethodAbr, PrefLevel, AgeUnits "
+                                      u"from IsoRgr30 where RecordID = 5664"_s);
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toInt(), iAge);
     QCOMPARE(q.value(1).toInt(), 250);
@@ -236,7 +243,8 @@ void TestRecordCommands::newRecord()
     QCOMPARE(f.count(u"select count(*) from GroupingList where Grouping = 'NEW'"_s), 1);
     QCOMPARE(f.scalar(u"select LaboratoryAbr from IsoLab where RecordID = 5664"_s).toString(), u"nd"_s);
     QCOMPARE(f.count(detailCount.arg(u"SourceA"_s), {5664}), references);
-    QCOMPARE(f.count(u"select count(*) from SourceA where RecordID = 5664 and SourceID = ?"_s, {reference}), 1);
+    QCOMPARE(f.count(u"select count(*) from SourceA where RecordID = 5664 and SourceID = ?"_s, {reference}),
+             1);
     QVERIFY(!f.dm.IsoResults->isOpen());
     // a second new record finds "NEW" in the list already and still gets its group row
     QCOMPARE(kv::newRecord(f.dm, f.ui, v), 5665);
@@ -320,8 +328,9 @@ void TestRecordCommands::equivalentTdm()
     f.query(u"RecordID = %1"_s.arg(source));
     QCOMPARE(newEquivalentTDM(f.dm, f.ui), 5664);
     QCOMPARE(f.ui.messages(), QStringList{u"information: Record added"_s});
-    QSqlQuery q = f.dm.KVResults.exec(u"select IsotopeSystem, ApproachAbr, TechAbr, InterpAbr, IAge, IAgePError, "
-                                      u"UnitName, Lithology, MethodAbr, MaterialAbr from IsoRgr30 where RecordID = 5664"_s);
+    QSqlQuery q = f.dm.KVResults.exec(
+        u"select IsotopeSystem, ApproachAbr, TechAbr, InterpAbr, IAge, IAgePError, "
+        u"UnitName, Lithology, MethodAbr, MaterialAbr from IsoRgr30 where RecordID = 5664"_s);
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), u"SmNd"_s);
     QCOMPARE(q.value(1).toString(), u"DM"_s);
@@ -329,17 +338,20 @@ void TestRecordCommands::equivalentTdm()
     QCOMPARE(q.value(3).toString(), u"CrsRs"_s);
     QCOMPARE(q.value(4).toInt(), 1000);
     QCOMPARE(q.value(5).toInt(), 1000);
-    QCOMPARE(q.value(6).toString(), f.scalar(u"select UnitName from IsoRgr30 where RecordID = ?"_s, {source}).toString());
+    QCOMPARE(q.value(6).toString(),
+             f.scalar(u"select UnitName from IsoRgr30 where RecordID = ?"_s, {source}).toString());
     QCOMPARE(q.value(7).toString(), u"Granite"_s);
     QCOMPARE(q.value(8).toString(), u"I"_s);
     QCOMPARE(q.value(9).toString(), u"zr"_s);
     QStringList stored;
-    for (QSqlQuery r = f.dm.KVResults.exec(u"select SourceID from SourceA where RecordID = 5664 order by SourceID"_s);
+    for (QSqlQuery r =
+             f.dm.KVResults.exec(u"select SourceID from SourceA where RecordID = 5664 order by SourceID"_s);
          r.next();)
         stored << r.value(0).toString();
     QCOMPARE(stored, references);
     stored.clear();
-    for (QSqlQuery r = f.dm.KVResults.exec(u"select Province from Province where RecordID = 5664 order by Province"_s);
+    for (QSqlQuery r =
+             f.dm.KVResults.exec(u"select Province from Province where RecordID = 5664 order by Province"_s);
          r.next();)
         stored << r.value(0).toString();
     QCOMPARE(stored, provinces);
@@ -360,8 +372,8 @@ void TestRecordCommands::deleteRecord()
     QCOMPARE(f.ui.texts(u"question"_s).size(), 2);
     QCOMPARE(f.ui.texts(u"error"_s), QStringList());
     QCOMPARE(f.count(detailCount.arg(u"IsoRgr30"_s), {5576}), 0);
-    for (const QString &table : {u"Grouping"_s, u"Province"_s, u"IsoOrogenic"_s, u"IsoChemType"_s, u"SourceA"_s,
-                                 u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s, u"IsoLab"_s})
+    for (const QString &table : {u"Grouping"_s, u"Province"_s, u"IsoOrogenic"_s, u"IsoChemType"_s,
+                                 u"SourceA"_s, u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s, u"IsoLab"_s})
         QVERIFY2(f.count(detailCount.arg(table), {5576}) == 0, qPrintable(table));
     // the sample of the other isotope system stays, and so do images and who-for rows
     QCOMPARE(f.count(detailCount.arg(u"SmpReg"_s), {5576}), 1);
@@ -408,8 +420,8 @@ void TestRecordCommands::deleteRecordFailureLeavesEverything()
         QVERIFY2(errors[0].contains(u"another user changed or deleted this record"_s), qPrintable(errors[0]));
     QCOMPARE(f.count(detailCount.arg(u"IsoRgr30"_s), {5576}), 1);
     QCOMPARE(f.count(detailCount.arg(u"SmpReg"_s), {5576}), 3);
-    for (const QString &table : {u"Grouping"_s, u"Province"_s, u"IsoOrogenic"_s, u"IsoChemType"_s, u"SourceA"_s,
-                                 u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s})
+    for (const QString &table : {u"Grouping"_s, u"Province"_s, u"IsoOrogenic"_s, u"IsoChemType"_s,
+                                 u"SourceA"_s, u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s})
         QVERIFY2(f.count(detailCount.arg(table), {5576}) == 1, qPrintable(table));
 }
 
@@ -421,7 +433,8 @@ void TestRecordCommands::applyGroupDescriptor()
     QVERIFY(!kv::applyGroupDescriptor(f.dm, f.ui, u"  "_s));
     QCOMPARE(f.ui.texts(u"warning"_s).size(), 1);
     QVERIFY(kv::applyGroupDescriptor(f.dm, f.ui, u"Barberton GB"_s));
-    QCOMPARE(f.scalar(u"select Grouping from Grouping where RecordID = 5600"_s).toString(), u"Barberton GB"_s);
+    QCOMPARE(f.scalar(u"select Grouping from Grouping where RecordID = 5600"_s).toString(),
+             u"Barberton GB"_s);
     QCOMPARE(f.count(detailCount.arg(u"Grouping"_s), {5663}), 0);
 }
 
@@ -513,8 +526,8 @@ void TestRecordCommands::navigationKeepsDetailsOnTheRecord()
     Fixture f(backend);
     f.query();
     TdmKVResults &dm = f.dm;
-    const QList<Dataset *> panels{dm.QStatistics, dm.QInit, dm.QOther, dm.QGrouping, dm.Province,
-                                  dm.IsoOrogenic,  dm.IsoChemType, dm.QRef, dm.QImages, dm.QSmpReg};
+    const QList<Dataset *> panels{dm.QStatistics, dm.QInit,       dm.QOther, dm.QGrouping, dm.Province,
+                                  dm.IsoOrogenic, dm.IsoChemType, dm.QRef,   dm.QImages,   dm.QSmpReg};
     for (Dataset *d : panels)
         QVERIFY2(detailHasRows(*d), qPrintable(d->name()));
     QCOMPARE(dm.QSmpReg->recordCount(), 2); // the record's own system only

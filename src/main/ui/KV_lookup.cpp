@@ -96,7 +96,8 @@ TfmLookup::TfmLookup(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDial
     // A unit added while an area is chosen belongs to that area.
     connect(dbnLookup, &DatasetNavigator::clicked, this, [this](DatasetNavigator::Button button) {
         QListWidgetItem *area = lbArea->currentItem();
-        if (button == DatasetNavigator::Insert && m_item == 1 && area && m_dm.Suite->state() == Dataset::State::Insert)
+        if (button == DatasetNavigator::Insert && m_item == 1 && area &&
+            m_dm.Suite->state() == Dataset::State::Insert)
             m_dm.Suite->setValue(u"CountryAbr"_s, area->data(Qt::UserRole));
     });
     layout->addWidget(dbnLookup);

@@ -56,7 +56,8 @@ void TfmRes::buildRecordPages()
     placePage(tsOffsets, new PageOffsets(view, tsOffsets));
     placePage(tsDeveloper, new PageDeveloper(view, tsDeveloper));
 
-    for (QAction *action : {EditNewRecord, EditDeleteRecord, EditNextRecordID, EditEquivalentTDM, EditLookupTables})
+    for (QAction *action :
+         {EditNewRecord, EditDeleteRecord, EditNextRecordID, EditEquivalentTDM, EditLookupTables})
         action->setEnabled(true);
     connect(EditNewRecord, &QAction::triggered, this, &TfmRes::EditNewRecordClick);
     connect(EditDeleteRecord, &QAction::triggered, this, &TfmRes::EditDeleteRecordClick);

@@ -43,9 +43,11 @@ Tfm_New::Tfm_New(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDialog(p
     dblcbArea = lookup(u"Area"_s, u"CountryAbr"_s, dm.Country, u"CountryAbr"_s, u"Country"_s);
     dblcbUnit = lookup(u"Unit"_s, u"UnitName"_s, dm.SuiteList, u"UnitName"_s, u"UnitName"_s);
     dblcbLithology = lookup(u"Lithology"_s, u"Lithology"_s, dm.Lithology, u"Lithology"_s, u"Lithology"_s);
-    dblcbMaterial = lookup(u"Material"_s, u"MaterialAbr"_s, dm.Material, u"MaterialAbr"_s, u"MaterialDescription"_s);
+    dblcbMaterial =
+        lookup(u"Material"_s, u"MaterialAbr"_s, dm.Material, u"MaterialAbr"_s, u"MaterialDescription"_s);
     dblcbSystem = lookup(u"System"_s, u"IsotopeSystem"_s, dm.IsoSys, u"IsoSystem"_s, u"IsoSystemName"_s);
-    dblcbApproach = lookup(u"Approach"_s, u"ApproachAbr"_s, dm.Approach, u"ApproachAbr"_s, u"ApproachDescription"_s);
+    dblcbApproach =
+        lookup(u"Approach"_s, u"ApproachAbr"_s, dm.Approach, u"ApproachAbr"_s, u"ApproachDescription"_s);
     dblcbTechnique = lookup(u"Technique"_s, u"TechAbr"_s, dm.Technique, u"TechAbr"_s, u"Technique"_s);
     dblcbMethod = lookup(u"Method"_s, u"MethodAbr"_s, dm.Methods, u"MethodAbr"_s, u"MethodName"_s);
     dblcbInterpretation =

@@ -20,8 +20,9 @@ PageAssociations::PageAssociations(RecordView &view, QWidget *parent) : QWidget(
 {
     TdmKVResults &dm = view.dm();
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Delete |
-                                                     Nav::Edit | Nav::Post | Nav::Cancel | Nav::Refresh));
+    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                     Nav::Delete | Nav::Edit | Nav::Post | Nav::Cancel |
+                                                     Nav::Refresh));
     layout->addWidget(recordHeader(view, this, false));
     auto *grid = new QGridLayout;
     layout->addLayout(grid, 1);
@@ -36,15 +37,16 @@ PageAssociations::PageAssociations(RecordView &view, QWidget *parent) : QWidget(
     const QList<Panel> panels{
         {u"Province"_s, dm.Province, u"Province"_s, dm.ProvinceList, u"Province"_s, u"Province"_s},
         {u"Terrane"_s, dm.Terrane, u"Terrane"_s, dm.TerraneList, u"Terrane"_s, u"Terrane"_s},
-        {u"Orogenic Period"_s, dm.IsoOrogenic, u"OrogenicPeriodID"_s, dm.OrogenicPeriods, u"OrogenicPeriodID"_s,
-         u"OrogenicPeriod"_s},
-        {u"Chemical Type"_s, dm.IsoChemType, u"ChemTypeAbr"_s, dm.ChemTypes, u"ChemTypeAbr"_s, u"ChemicalType"_s}};
+        {u"Orogenic Period"_s, dm.IsoOrogenic, u"OrogenicPeriodID"_s, dm.OrogenicPeriods,
+         u"OrogenicPeriodID"_s, u"OrogenicPeriod"_s},
+        {u"Chemical Type"_s, dm.IsoChemType, u"ChemTypeAbr"_s, dm.ChemTypes, u"ChemTypeAbr"_s,
+         u"ChemicalType"_s}};
     for (int i = 0; i < panels.size(); ++i) {
         const Panel &p = panels[i];
         auto *box = panelBox(this, p.title,
                              view.detailNavigator(this, p.detail,
-                                                  Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Insert |
-                                                      Nav::Delete | Nav::Post,
+                                                  Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                      Nav::Insert | Nav::Delete | Nav::Post,
                                                   RecordView::PanelKind::AnyButton));
         auto *lookup = new DbLookupComboBox(view.ui(), box);
         lookup->setField(p.detail, p.field);

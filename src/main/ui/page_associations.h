@@ -21,7 +21,6 @@ class PageAssociations : public QWidget
 
 public:
     PageAssociations(RecordView &view, QWidget *parent);
-
 };
 
 } // namespace kv

@@ -22,13 +22,15 @@ PageDeveloper::PageDeveloper(RecordView &view, QWidget *parent) : QWidget(parent
 {
     TdmKVResults &dm = view.dm();
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Delete |
-                                                     Nav::Edit | Nav::Post | Nav::Cancel | Nav::Refresh));
+    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                     Nav::Delete | Nav::Edit | Nav::Post | Nav::Cancel |
+                                                     Nav::Refresh));
     layout->addWidget(recordHeader(view, this, false));
     // Who-for rows are read only here: the navigator walks them.
-    auto *whoFor = panelBox(this, u"Who for"_s,
-                            view.detailNavigator(this, dm.QWhoFor, Nav::First | Nav::Prior | Nav::Next | Nav::Last,
-                                                 RecordView::PanelKind::WhoFor));
+    auto *whoFor =
+        panelBox(this, u"Who for"_s,
+                 view.detailNavigator(this, dm.QWhoFor, Nav::First | Nav::Prior | Nav::Next | Nav::Last,
+                                      RecordView::PanelKind::WhoFor));
     auto *line = new QHBoxLayout;
     auto *name = new DbLookupComboBox(view.ui(), whoFor);
     name->setField(dm.QWhoFor, u"WhoForID"_s);

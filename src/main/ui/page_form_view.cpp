@@ -102,42 +102,47 @@ PageFormView::PageFormView(RecordView &view, QWidget *parent) : QWidget(parent)
 
     auto *middle = new QVBoxLayout;
     columns->addLayout(middle);
-    auto *initial = panelBox(this, u"Initial ratios"_s,
-                             view.detailNavigator(this, dm.QInit, Nav::Insert | Nav::Delete,
-                                                  RecordView::PanelKind::InsertOnly));
+    auto *initial = panelBox(
+        this, u"Initial ratios"_s,
+        view.detailNavigator(this, dm.QInit, Nav::Insert | Nav::Delete, RecordView::PanelKind::InsertOnly));
     auto *initialForm = new QFormLayout;
     static_cast<QVBoxLayout *>(initial->layout())->addLayout(initialForm);
     QList<QWidget *> initialControls;
-    const QList<std::pair<QString, QString>> initialFields{
-        {u"Initial ratio"_s, u"InitRatio"_s},        {u"+/-"_s, u"InitRatioError"_s},
-        {u"Initial ratio (3D)"_s, u"InitialRatio3D"_s}, {u"+/- (3D)"_s, u"InitialRatio3dError"_s},
-        {u"Epsilon/Gamma"_s, u"Epsilon"_s},          {u"+/- "_s, u"EpsilonError"_s},
-        {u"238U/204Pb (i)"_s, u"Mu"_s},              {u"+"_s, u"MuPError"_s},
-        {u"-"_s, u"MuMError"_s},                     {u"Model"_s, u"Model"_s}};
+    const QList<std::pair<QString, QString>> initialFields{{u"Initial ratio"_s, u"InitRatio"_s},
+                                                           {u"+/-"_s, u"InitRatioError"_s},
+                                                           {u"Initial ratio (3D)"_s, u"InitialRatio3D"_s},
+                                                           {u"+/- (3D)"_s, u"InitialRatio3dError"_s},
+                                                           {u"Epsilon/Gamma"_s, u"Epsilon"_s},
+                                                           {u"+/- "_s, u"EpsilonError"_s},
+                                                           {u"238U/204Pb (i)"_s, u"Mu"_s},
+                                                           {u"+"_s, u"MuPError"_s},
+                                                           {u"-"_s, u"MuMError"_s},
+                                                           {u"Model"_s, u"Model"_s}};
     for (const auto &[caption, field] : initialFields)
         initialControls << addField(view, initialForm, caption, dm.QInit, field);
     view.addPanelControls(dm.QInit, initialControls);
     middle->addWidget(initial);
 
-    auto *other = panelBox(this, u"Secondary intercept"_s,
-                           view.detailNavigator(this, dm.QOther, Nav::Insert | Nav::Delete,
-                                                RecordView::PanelKind::AnyButton));
+    auto *other = panelBox(
+        this, u"Secondary intercept"_s,
+        view.detailNavigator(this, dm.QOther, Nav::Insert | Nav::Delete, RecordView::PanelKind::AnyButton));
     auto *otherForm = new QFormLayout;
     static_cast<QVBoxLayout *>(other->layout())->addLayout(otherForm);
-    view.addPanelControls(dm.QOther, {addField(view, otherForm, u"Secondary intercept"_s, dm.QOther, u"LwrIntercept"_s),
-                                      addField(view, otherForm, u"+"_s, dm.QOther, u"LwrPError"_s),
-                                      addField(view, otherForm, u"-   Ma    (95% conf.)"_s, dm.QOther, u"LwrMError"_s),
-                                      addField(view, otherForm, u"Weighting"_s, dm.QOther, u"Weighting"_s)});
+    view.addPanelControls(dm.QOther,
+                          {addField(view, otherForm, u"Secondary intercept"_s, dm.QOther, u"LwrIntercept"_s),
+                           addField(view, otherForm, u"+"_s, dm.QOther, u"LwrPError"_s),
+                           addField(view, otherForm, u"-   Ma    (95% conf.)"_s, dm.QOther, u"LwrMError"_s),
+                           addField(view, otherForm, u"Weighting"_s, dm.QOther, u"Weighting"_s)});
     middle->addWidget(other);
     middle->addStretch();
 
     auto *right = new QVBoxLayout;
     columns->addLayout(right, 1);
-    auto *references = panelBox(this, u"References"_s,
-                                view.detailNavigator(this, dm.QRef,
-                                                     Nav::Prior | Nav::Next | Nav::Insert | Nav::Delete | Nav::Post |
-                                                         Nav::Cancel,
-                                                     RecordView::PanelKind::AnyButton));
+    auto *references = panelBox(
+        this, u"References"_s,
+        view.detailNavigator(this, dm.QRef,
+                             Nav::Prior | Nav::Next | Nav::Insert | Nav::Delete | Nav::Post | Nav::Cancel,
+                             RecordView::PanelKind::AnyButton));
     auto *refForm = new QFormLayout;
     static_cast<QVBoxLayout *>(references->layout())->addLayout(refForm);
     auto *sourceType = new DbLookupComboBox(ui, references);
@@ -156,8 +161,8 @@ PageFormView::PageFormView(RecordView &view, QWidget *parent) : QWidget(parent)
 
     auto *samples = panelBox(this, u"Samples"_s,
                              view.detailNavigator(this, dm.QSmpReg,
-                                                  Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Insert |
-                                                      Nav::Delete | Nav::Post,
+                                                  Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                      Nav::Insert | Nav::Delete | Nav::Post,
                                                   RecordView::PanelKind::Samples));
     dbgSamples = datasetGrid(samples, dm.QSmpReg, {u"SampleNo"_s, u"Frac"_s, u"Included"_s});
     dbgSamples->setMinimumHeight(110);
@@ -167,8 +172,8 @@ PageFormView::PageFormView(RecordView &view, QWidget *parent) : QWidget(parent)
 
     auto *grouping = panelBox(this, u"Group Descriptor"_s,
                               view.detailNavigator(this, dm.QGrouping,
-                                                   Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Insert |
-                                                       Nav::Delete | Nav::Post,
+                                                   Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                       Nav::Insert | Nav::Delete | Nav::Post,
                                                    RecordView::PanelKind::AnyButton));
     dbgGrouping = datasetGrid(grouping, dm.QGrouping, {u"Grouping"_s}, {u"Group Descriptor"_s});
     dbgGrouping->setMinimumHeight(90);

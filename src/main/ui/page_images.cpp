@@ -31,16 +31,17 @@ PageImages::PageImages(RecordView &view, QWidget *parent) : QWidget(parent), m_v
     TdmKVResults &dm = view.dm();
     Interaction &ui = view.ui();
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Delete |
-                                                     Nav::Edit | Nav::Post | Nav::Cancel | Nav::Refresh));
+    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                     Nav::Delete | Nav::Edit | Nav::Post | Nav::Cancel |
+                                                     Nav::Refresh));
     layout->addWidget(recordHeader(view, this, false));
     auto *columns = new QHBoxLayout;
     layout->addLayout(columns, 1);
 
     auto *images = panelBox(this, u"Images"_s,
                             view.detailNavigator(this, dm.QImages,
-                                                 Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Insert |
-                                                     Nav::Delete | Nav::Post,
+                                                 Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                     Nav::Insert | Nav::Delete | Nav::Post,
                                                  RecordView::PanelKind::Images));
     auto *form = new QFormLayout;
     static_cast<QVBoxLayout *>(images->layout())->addLayout(form);
@@ -49,7 +50,8 @@ PageImages::PageImages(RecordView &view, QWidget *parent) : QWidget(parent), m_v
     type->setList(dm.ImageTypes, u"ImageTypeID"_s, u"ImageType"_s);
     view.addLookupBox(type);
     form->addRow(u"Image type"_s, type);
-    QTableView *grid = datasetGrid(images, dm.QImages, {u"ImageTypeID"_s, u"ImageID"_s}, {u"Image type"_s, u"Image #"_s});
+    QTableView *grid =
+        datasetGrid(images, dm.QImages, {u"ImageTypeID"_s, u"ImageID"_s}, {u"Image type"_s, u"Image #"_s});
     images->layout()->addWidget(grid);
     auto *caption = new DbMemo(ui, images);
     caption->setField(dm.QImages, u"ImageCaption"_s);
@@ -89,8 +91,8 @@ void PageImages::bbShowImageClick()
                                             : u"This picture is stored in a format Kelvora cannot show."_s);
             return;
         }
-        Image1->setPixmap(QPixmap::fromImage(image).scaled(Image1->size(), Qt::KeepAspectRatio,
-                                                           Qt::SmoothTransformation));
+        Image1->setPixmap(
+            QPixmap::fromImage(image).scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     } catch (const Error &e) {
         m_view.ui().error(e.message());
     }
@@ -100,10 +102,15 @@ void PageImages::bbImportImageClick()
 {
     Interaction &ui = m_view.ui();
     ViewerSettings *settings = m_view.settings;
-    const QStringList filters{
-        u"All (*.jpg *.jpeg *.png *.tif *.tiff *.bmp *.ico *.emf *.wmf)"_s, u"JPEG Image File (*.jpg)"_s,
-        u"JPEG Image File (*.jpeg)"_s, u"PNG Image File (*.png)"_s, u"Bitmaps (*.bmp)"_s, u"Icons (*.ico)"_s,
-        u"Enhanced Metafiles (*.emf)"_s, u"Metafiles (*.wmf)"_s, u"TIFF Image File (*.tif *.tiff)"_s};
+    const QStringList filters{u"All (*.jpg *.jpeg *.png *.tif *.tiff *.bmp *.ico *.emf *.wmf)"_s,
+                              u"JPEG Image File (*.jpg)"_s,
+                              u"JPEG Image File (*.jpeg)"_s,
+                              u"PNG Image File (*.png)"_s,
+                              u"Bitmaps (*.bmp)"_s,
+                              u"Icons (*.ico)"_s,
+                              u"Enhanced Metafiles (*.emf)"_s,
+                              u"Metafiles (*.wmf)"_s,
+                              u"TIFF Image File (*.tif *.tiff)"_s};
     QString folder = settings ? settings->ImagePath : QString();
     if (!QFileInfo(folder).isDir())
         folder = QDir::homePath();

@@ -21,8 +21,8 @@ PageOffsets::PageOffsets(RecordView &view, QWidget *parent) : QWidget(parent)
     TdmKVResults &dm = view.dm();
     Interaction &ui = view.ui();
     auto *layout = new QVBoxLayout(this);
-    const auto group = [&](const QString &title, Dataset *d, const QString &nameField, const QStringList &fields,
-                           const QStringList &captions) {
+    const auto group = [&](const QString &title, Dataset *d, const QString &nameField,
+                           const QStringList &fields, const QStringList &captions) {
         auto *navigator = new DatasetNavigator(ui, this);
         navigator->setDataset(d);
         navigator->setVisibleButtons(Nav::First | Nav::Prior | Nav::Next | Nav::Last);

@@ -21,7 +21,6 @@ class PageOffsets : public QWidget
 
 public:
     PageOffsets(RecordView &view, QWidget *parent);
-
 };
 
 } // namespace kv

@@ -22,8 +22,9 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     TdmKVResults &dm = view.dm();
     Interaction &ui = view.ui();
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Delete |
-                                                     Nav::Edit | Nav::Post | Nav::Cancel | Nav::Refresh));
+    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                     Nav::Delete | Nav::Edit | Nav::Post | Nav::Cancel |
+                                                     Nav::Refresh));
     layout->addWidget(recordHeader(view, this, false));
     auto *columns = new QHBoxLayout;
     layout->addLayout(columns, 1);
@@ -33,7 +34,9 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     list->setDataset(dm.QRefLookup);
     list->setVisibleButtons(Nav::First | Nav::Prior | Nav::Next | Nav::Last);
     auto *lookup = panelBox(this, u"Reference list"_s, list);
-    lookup->layout()->addWidget(datasetGrid(lookup, dm.QRefLookup, {u"SourceID"_s, u"SourceDes"_s, u"SourceNum"_s}, {u"Source"_s, u"Description"_s, u"Number"_s}));
+    lookup->layout()->addWidget(datasetGrid(lookup, dm.QRefLookup,
+                                            {u"SourceID"_s, u"SourceDes"_s, u"SourceNum"_s},
+                                            {u"Source"_s, u"Description"_s, u"Number"_s}));
     auto *description = new DbMemo(ui, lookup);
     description->setField(dm.QRefLookup, u"SourceDes"_s);
     description->setMaximumHeight(90);
@@ -42,11 +45,11 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
 
     auto *right = new QVBoxLayout;
     columns->addLayout(right, 2);
-    auto *references = panelBox(this, u"References of the record"_s,
-                                view.detailNavigator(this, dm.QRef,
-                                                     Nav::Prior | Nav::Next | Nav::Insert | Nav::Delete | Nav::Post |
-                                                         Nav::Cancel,
-                                                     RecordView::PanelKind::AnyButton));
+    auto *references = panelBox(
+        this, u"References of the record"_s,
+        view.detailNavigator(this, dm.QRef,
+                             Nav::Prior | Nav::Next | Nav::Insert | Nav::Delete | Nav::Post | Nav::Cancel,
+                             RecordView::PanelKind::AnyButton));
     auto *form = new QFormLayout;
     static_cast<QVBoxLayout *>(references->layout())->addLayout(form);
     auto *sourceType = new DbLookupComboBox(ui, references);
@@ -60,7 +63,8 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     source->setMinimumContentsLength(24);
     view.addLookupBox(source);
     form->addRow(u"Source"_s, source);
-    QTableView *grid = datasetGrid(references, dm.QRef, {u"SourceTypeID"_s, u"SourceID"_s}, {u"Source type"_s, u"Source"_s});
+    QTableView *grid =
+        datasetGrid(references, dm.QRef, {u"SourceTypeID"_s, u"SourceID"_s}, {u"Source type"_s, u"Source"_s});
     references->layout()->addWidget(grid);
     auto *chosen = new DbMemo(ui, references);
     chosen->setField(dm.QRefDes, u"SourceDes"_s);
@@ -69,9 +73,9 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     view.addPanelControls(dm.QRef, {sourceType, source, grid});
     right->addWidget(references, 1);
 
-    auto *laboratory = panelBox(this, u"Laboratory"_s,
-                                view.detailNavigator(this, dm.QLab, Nav::Insert | Nav::Delete,
-                                                     RecordView::PanelKind::Laboratory));
+    auto *laboratory = panelBox(
+        this, u"Laboratory"_s,
+        view.detailNavigator(this, dm.QLab, Nav::Insert | Nav::Delete, RecordView::PanelKind::Laboratory));
     auto *lab = new DbLookupComboBox(ui, laboratory);
     lab->setField(dm.QLab, u"LaboratoryAbr"_s);
     lab->setList(dm.Laboratories, u"LaboratoryAbr"_s, u"LaboratoryName"_s);

@@ -21,7 +21,6 @@ class PageReferences : public QWidget
 
 public:
     PageReferences(RecordView &view, QWidget *parent);
-
 };
 
 } // namespace kv

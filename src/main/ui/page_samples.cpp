@@ -33,8 +33,9 @@ PageSamples::PageSamples(RecordView &view, QWidget *parent) : QWidget(parent), m
     TdmKVResults &dm = view.dm();
     Interaction &ui = view.ui();
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Delete |
-                                                     Nav::Edit | Nav::Post | Nav::Cancel | Nav::Refresh));
+    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                     Nav::Delete | Nav::Edit | Nav::Post | Nav::Cancel |
+                                                     Nav::Refresh));
     layout->addWidget(recordHeader(view, this, false));
     auto *columns = new QHBoxLayout;
     layout->addLayout(columns, 1);
@@ -47,10 +48,9 @@ PageSamples::PageSamples(RecordView &view, QWidget *parent) : QWidget(parent), m
     dbeSampleNo->setField(dm.QSmpReg, u"SampleNo"_s);
     grid->addWidget(new QLabel(u"Sample"_s, sample), 0, 0);
     grid->addWidget(dbeSampleNo, 0, 1);
-    const QList<std::pair<QString, QString>> locality{
-        {u"Latitude"_s, u"LatitudePrecision"_s},
-        {u"Longitude"_s, u"LongitudePrecision"_s},
-        {u"Elevation"_s, u"ElevationPrecision"_s}};
+    const QList<std::pair<QString, QString>> locality{{u"Latitude"_s, u"LatitudePrecision"_s},
+                                                      {u"Longitude"_s, u"LongitudePrecision"_s},
+                                                      {u"Elevation"_s, u"ElevationPrecision"_s}};
     int row = 1;
     for (const auto &[field, precision] : locality) {
         auto *value = new DbText(ui, sample);
@@ -88,8 +88,8 @@ PageSamples::PageSamples(RecordView &view, QWidget *parent) : QWidget(parent), m
 
     auto *samples = panelBox(this, u"Samples of the record"_s,
                              view.detailNavigator(this, dm.QSmpReg,
-                                                  Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Insert |
-                                                      Nav::Delete | Nav::Post,
+                                                  Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                      Nav::Insert | Nav::Delete | Nav::Post,
                                                   RecordView::PanelKind::Samples));
     dbgSamples = datasetGrid(samples, dm.QSmpReg, {u"RecordID"_s, u"SampleNo"_s, u"Frac"_s, u"Included"_s});
     samples->layout()->addWidget(dbgSamples);

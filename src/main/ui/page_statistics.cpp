@@ -21,16 +21,16 @@ PageStatistics::PageStatistics(RecordView &view, QWidget *parent) : QWidget(pare
     TdmKVResults &dm = view.dm();
     Dataset *s = dm.QStatistics;
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Delete |
-                                                     Nav::Post));
+    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
+                                                     Nav::Delete | Nav::Post));
     layout->addWidget(recordHeader(view, this, false));
     auto *columns = new QHBoxLayout;
     layout->addLayout(columns);
     QList<QWidget *> controls;
     const auto group = [&](const QString &title, const QList<std::pair<QString, QString>> &fields) {
-        auto *box = panelBox(this, title,
-                             view.detailNavigator(this, s, Nav::Insert | Nav::Delete,
-                                                  RecordView::PanelKind::InsertOnly));
+        auto *box = panelBox(
+            this, title,
+            view.detailNavigator(this, s, Nav::Insert | Nav::Delete, RecordView::PanelKind::InsertOnly));
         auto *form = new QFormLayout;
         static_cast<QVBoxLayout *>(box->layout())->addLayout(form);
         for (const auto &[caption, field] : fields)
@@ -50,7 +50,8 @@ PageStatistics::PageStatistics(RecordView &view, QWidget *parent) : QWidget(pare
                             {u"Discord. factor"_s, u"Ludwigp"_s},
                             {u"Augmentation"_s, u"Augmentation"_s},
                             {u"Regression software"_s, u"ProgName"_s}});
-    group(u"Centroids"_s, {{u"X centroid"_s, u"XCentroid"_s}, {u"Y centroid"_s, u"YCentroid"_s},
+    group(u"Centroids"_s, {{u"X centroid"_s, u"XCentroid"_s},
+                           {u"Y centroid"_s, u"YCentroid"_s},
                            {u"Z centroid"_s, u"ZCentroid"_s}});
     group(u"Constraints"_s, {{u"Constrained through    X "_s, u"XConstrain"_s},
                              {u"Y "_s, u"YConstrain"_s},

@@ -21,7 +21,6 @@ class PageStatistics : public QWidget
 
 public:
     PageStatistics(RecordView &view, QWidget *parent);
-
 };
 
 } // namespace kv

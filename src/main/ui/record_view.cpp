@@ -10,14 +10,14 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QScrollArea>
-#include <QVBoxLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QTableView>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -36,7 +36,8 @@ public:
         setMaximumWidth(90);
         setAlignment(Qt::AlignRight);
         Dataset *r = view.dm().QResults;
-        for (auto signal : {&Dataset::afterScroll, &Dataset::afterOpen, &Dataset::afterClose, &Dataset::afterPost})
+        for (auto signal :
+             {&Dataset::afterScroll, &Dataset::afterOpen, &Dataset::afterClose, &Dataset::afterPost})
             connect(r, signal, this, [this] { showValue(); });
         connect(this, &QLineEdit::editingFinished, this, [this] {
             if (isModified()) {
@@ -67,7 +68,10 @@ private:
 
 } // namespace
 
-RecordView::RecordView(TdmKVResults &dm, Interaction &ui, QObject *parent) : QObject(parent), m_dm(dm), m_ui(ui) {}
+RecordView::RecordView(TdmKVResults &dm, Interaction &ui, QObject *parent)
+    : QObject(parent), m_dm(dm), m_ui(ui)
+{
+}
 
 DatasetNavigator *RecordView::recordNavigator(QWidget *parent, DatasetNavigator::Buttons buttons)
 {
@@ -93,14 +97,16 @@ DatasetNavigator *RecordView::recordNavigator(QWidget *parent, DatasetNavigator:
     return navigator;
 }
 
-DatasetNavigator *RecordView::detailNavigator(QWidget *parent, Dataset *dataset, DatasetNavigator::Buttons buttons,
-                                              PanelKind kind)
+DatasetNavigator *RecordView::detailNavigator(QWidget *parent, Dataset *dataset,
+                                              DatasetNavigator::Buttons buttons, PanelKind kind)
 {
     auto *navigator = new DatasetNavigator(m_ui, parent);
     navigator->setDataset(dataset);
     navigator->setVisibleButtons(buttons);
     connect(navigator, &DatasetNavigator::clicked, this,
-            [this, dataset, kind](DatasetNavigator::Button button) { detailNavigatorClick(dataset, kind, button); });
+            [this, dataset, kind](DatasetNavigator::Button button) {
+                detailNavigatorClick(dataset, kind, button);
+            });
     return navigator;
 }
 
@@ -150,8 +156,8 @@ void RecordView::recordNavigatorClick(DatasetNavigator::Button button)
     emit decayConstant2Shown(r->isOpen() && !r->isEmpty() && r->value(u"DecayConst2"_s).toDouble() > 0);
     if (button == DatasetNavigator::Post)
         postRecord(m_dm, m_ui);
-    if (button & (DatasetNavigator::First | DatasetNavigator::Prior | DatasetNavigator::Next | DatasetNavigator::Last |
-                  DatasetNavigator::Refresh)) {
+    if (button & (DatasetNavigator::First | DatasetNavigator::Prior | DatasetNavigator::Next |
+                  DatasetNavigator::Last | DatasetNavigator::Refresh)) {
         updatePanels();
         emit localityChartRebind();
     }
@@ -232,7 +238,8 @@ QWidget *recordHeader(RecordView &view, QWidget *parent, bool editable, QList<Db
     put(0, u"Approach"_s, lookup(u"ApproachAbr"_s, dm.Approach, u"ApproachAbr"_s, u"ApproachDescription"_s));
     put(1, u"Technique"_s, lookup(u"TechAbr"_s, dm.Technique, u"TechAbr"_s, u"Technique"_s));
     ++row;
-    put(0, u"Interpretation"_s, lookup(u"InterpAbr"_s, dm.Interpretation, u"InterpAbr"_s, u"Interpretation"_s));
+    put(0, u"Interpretation"_s,
+        lookup(u"InterpAbr"_s, dm.Interpretation, u"InterpAbr"_s, u"Interpretation"_s));
     if (editable)
         put(1, u"Method"_s, lookup(u"MethodAbr"_s, dm.Methods, u"MethodAbr"_s, u"MethodName"_s));
     ++row;
@@ -316,7 +323,8 @@ void fitColumns(QTableView *view)
         view->setColumnWidth(c, std::min(view->columnWidth(c), widest));
 }
 
-QTableView *datasetGrid(QWidget *parent, Dataset *dataset, const QStringList &fields, const QStringList &titles)
+QTableView *datasetGrid(QWidget *parent, Dataset *dataset, const QStringList &fields,
+                        const QStringList &titles)
 {
     auto *view = new QTableView(parent);
     auto *model = new DatasetModel(dataset, view);

@@ -5,9 +5,9 @@
 #include "controls/ui/dataset_navigator.h"
 
 #include <QList>
-#include <functional>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QFormLayout;
 class QGroupBox;
@@ -30,7 +30,15 @@ class RecordView : public QObject
 
 public:
     /// How a panel's navigator treats its controls.
-    enum class PanelKind { Samples, InsertOnly, AnyButton, Laboratory, Images, WhoFor };
+    enum class PanelKind
+    {
+        Samples,
+        InsertOnly,
+        AnyButton,
+        Laboratory,
+        Images,
+        WhoFor
+    };
 
     RecordView(TdmKVResults &dm, Interaction &ui, QObject *parent = nullptr);
 

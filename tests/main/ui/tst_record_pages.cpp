@@ -35,17 +35,22 @@ struct Fixture
         openExisting(dm.KVtmp, DatabaseKind::Working);
         Connection &r = dm.KVResults;
         r.exec(u"insert into IsoRgr30 (RecordID, IsotopeSystem, IAge) values (5576, 'U-Pb', 2054000)"_s);
-        r.exec(u"insert into IsoRgr30 (RecordID, IsotopeSystem, IAge, DecayConst2) values (5600, 'U-Pb', 3227000, 9.8485e-10)"_s);
+        r.exec(
+            u"insert into IsoRgr30 (RecordID, IsotopeSystem, IAge, DecayConst2) values (5600, 'U-Pb', 3227000, 9.8485e-10)"_s);
         r.exec(u"insert into IsoStatistics (RecordID, MSWD) values (5576, 1.7)"_s);
         r.exec(u"insert into Grouping (RecordID, Grouping) values (5576, 'Bushveld')"_s);
-        for (const auto &[sample, latitude] : {std::pair{u"B-1"_s, -25.5}, std::pair{u"B-2"_s, 90.0}, std::pair{u"B-3"_s, -26.0}}) {
-            r.exec(u"insert into SmpReg (RecordID, IsoSystem, SampleNo) values (5576, 'U-Pb', ?)"_s, {sample});
-            r.exec(u"insert into SmpLoc (SampleNo, Latitude, Longitude) values (?, ?, 28.0)"_s, {sample, latitude});
+        for (const auto &[sample, latitude] :
+             {std::pair{u"B-1"_s, -25.5}, std::pair{u"B-2"_s, 90.0}, std::pair{u"B-3"_s, -26.0}}) {
+            r.exec(u"insert into SmpReg (RecordID, IsoSystem, SampleNo) values (5576, 'U-Pb', ?)"_s,
+                   {sample});
+            r.exec(u"insert into SmpLoc (SampleNo, Latitude, Longitude) values (?, ?, 28.0)"_s,
+                   {sample, latitude});
         }
         r.exec(u"insert into SADCCtry (CountryAbr, Country) values ('ZAF', 'South Africa')"_s);
         for (int i = 0; i < 4; ++i)
-            r.exec(u"insert into SADCBound (CountryAbr, BoundarySequence, Longitude, Latitude) values ('ZAF', ?, ?, ?)"_s,
-                   {i, i == 2 ? 0.0 : 20.0 + i, i == 2 ? 0.0 : -30.0 - i});
+            r.exec(
+                u"insert into SADCBound (CountryAbr, BoundarySequence, Longitude, Latitude) values ('ZAF', ?, ?, ?)"_s,
+                {i, i == 2 ? 0.0 : 20.0 + i, i == 2 ? 0.0 : -30.0 - i});
         dm.Query1->setSql({u"select * from isorgr30"_s, u"where RecordID > 0"_s, u"order by RecordID"_s});
         formView = new PageFormView(view, nullptr);
         samples = new PageSamples(view, nullptr);
