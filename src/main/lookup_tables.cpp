@@ -67,12 +67,13 @@ void openLookupEditor(TdmKVResults &dm, const QString &area)
     quietly(dm.Suite, &Dataset::close);
     dm.Suite->setSql({u"select * from SUITE"_s, u"where CountryAbr = :CountryAbr"_s});
     quietly(dm.Country, &Dataset::open);
-    quietly(dm.CountryList, &Dataset::open);
     setUnitArea(dm, area);
-    for (Dataset *d : {dm.Lithology, dm.Technique, dm.Interpretation, dm.Boundary, dm.BlockingT,
-                       dm.SourceList, dm.Approach, dm.Material, dm.ImageTypes, dm.Laboratories, dm.IsoSys,
-                       dm.ProvinceList, dm.TerraneList, dm.OrogenicPeriods, dm.ChemTypes, dm.SmpLoc})
-        quietly(d, &Dataset::open);
+    // Tables already open are read again, so that the editor shows what other users added meanwhile.
+    for (Dataset *d :
+         {dm.CountryList, dm.Lithology, dm.Technique, dm.Interpretation, dm.Boundary, dm.BlockingT,
+          dm.SourceList, dm.Approach, dm.Material, dm.ImageTypes, dm.Laboratories, dm.IsoSys, dm.ProvinceList,
+          dm.TerraneList, dm.OrogenicPeriods, dm.ChemTypes, dm.SmpLoc})
+        quietly(d, d->isOpen() && d->state() == Dataset::State::Browse ? &Dataset::refresh : &Dataset::open);
 }
 
 void closeLookupEditor(TdmKVResults &dm)

@@ -3,6 +3,7 @@
 
 #include "controls/ui/data_aware.h"
 #include "controls/ui/dataset_navigator.h"
+#include "core/interaction.h"
 #include "data/dataset_model.h"
 #include "data/dmKV.h"
 #include "main/lookup_tables.h"
@@ -158,7 +159,9 @@ void TfmLookup::FormClose()
     m_closed = true;
     if (QListWidgetItem *item = lbArea->currentItem())
         rememberedArea() = item->data(Qt::UserRole).toString();
+    QItemSelectionModel *oldSelection = dbgLookup->selectionModel();
     dbgLookup->setModel(nullptr);
+    delete oldSelection;
     delete m_model;
     m_model = nullptr;
     closeLookupEditor(m_dm);
@@ -168,20 +171,26 @@ void TfmLookup::showDataset(int item)
 {
     Dataset *d = m_dm.dataset(lookupTableItems().at(item).dataset);
     auto *model = new DatasetModel(d, this);
+    QItemSelectionModel *oldSelection = dbgLookup->selectionModel();
     dbgLookup->setModel(model);
+    delete oldSelection; // the view leaves the old one to its owner
     fitColumns(dbgLookup);
     delete m_model;
     m_model = model;
     dbnLookup->setDataset(d);
-    // The grid's current row follows the dataset's cursor (the search moves it).
-    connect(d, &Dataset::afterScroll, dbgLookup, [this, d] {
-        if (m_model && m_model->dataset() == d && d->recNo() >= 0)
+    // The grid's current row follows the dataset's cursor (the search moves it), and the other way.
+    connect(d, &Dataset::afterScroll, model, [this, d] {
+        if (d->recNo() >= 0 && dbgLookup->currentIndex().row() != d->recNo())
             dbgLookup->selectRow(d->recNo());
     });
-    connect(dbgLookup->selectionModel(), &QItemSelectionModel::currentRowChanged, d,
-            [d](const QModelIndex &index) {
-                if (index.isValid() && d->recNo() != index.row())
-                    d->moveTo(index.row());
+    connect(dbgLookup->selectionModel(), &QItemSelectionModel::currentRowChanged, model,
+            [this, d](const QModelIndex &index) {
+                try {
+                    if (index.isValid() && d->isOpen() && d->recNo() != index.row())
+                        d->moveTo(index.row());
+                } catch (const Error &e) {
+                    m_ui.warning(e.message());
+                }
             });
 }
 

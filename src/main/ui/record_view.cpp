@@ -166,8 +166,12 @@ void RecordView::recordNavigatorClick(DatasetNavigator::Button button)
 void RecordView::detailNavigatorClick(Dataset *dataset, PanelKind kind, DatasetNavigator::Button button)
 {
     const bool inserted = button == DatasetNavigator::Insert && dataset->state() == Dataset::State::Insert;
-    if (inserted)
-        setDetailDefaults(m_dm, *dataset);
+    try {
+        if (inserted)
+            setDetailDefaults(m_dm, *dataset);
+    } catch (const Error &e) {
+        m_ui.warning(e.message());
+    }
     switch (kind) {
     case PanelKind::InsertOnly:
         if (inserted)

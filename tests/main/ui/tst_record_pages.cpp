@@ -6,13 +6,19 @@
 #include "core/scripted_interaction.h"
 #include "data/dmKV.h"
 #include "data/installation.h"
+#include "main/lookup_tables.h"
+#include "main/ui/KV_lookup.h"
 #include "main/ui/page_form_view.h"
 #include "main/ui/page_images.h"
 #include "main/ui/page_samples.h"
 #include "main/ui/record_view.h"
 #include "test_support.h"
 
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
 #include <QSqlQuery>
 #include <QTableView>
@@ -110,6 +116,7 @@ private slots:
     void navigationFollowsTheRecord();
     void recordDeleteRunsTheCommand();
     void localityChart();
+    void lookupEditor();
 };
 
 void TestRecordPages::navigationFollowsTheRecord()
@@ -190,6 +197,39 @@ void TestRecordPages::localityChart()
     f.samples->cbShowBoundary->setChecked(false);
     QVERIFY(!chart.value(1, 5));
     QCOMPARE(chart.value(1, 4), std::optional<double>(-25.5));
+}
+
+void TestRecordPages::lookupEditor()
+{
+    Fixture f(u"sqlite"_s);
+    Connection &r = f.dm.KVResults;
+    for (const QString &l : {u"Basalt"_s, u"arkose"_s, u"Argillite"_s})
+        r.exec(u"insert into Lithol (Lithology) values (?)"_s, {l});
+    r.exec(u"insert into Country (CountryAbr, Country) values ('ZAF', 'South Africa')"_s);
+    r.exec(u"insert into Suite (UnitName, CountryAbr) values ('Bushveld', 'ZAF')"_s);
+    {
+        TfmLookup window(f.dm, f.ui);
+        window.FormShow();
+        window.rgTables->button(2)->click();
+        QVERIFY(window.gbFind->isVisibleTo(&window));
+        QVERIFY(!window.gbArea->isVisibleTo(&window));
+        QTest::keyClicks(window.eLookup, u"AR"_s);
+        QCOMPARE(f.dm.Lithology->text(u"Lithology"_s), u"arkose"_s);
+        QCOMPARE(window.dbgLookup->currentIndex().row(), 1);
+        // units wait for an area
+        window.rgTables->button(1)->click();
+        QVERIFY(window.gbArea->isVisibleTo(&window));
+        QVERIFY(window.eLookup->text().isEmpty());
+        QCOMPARE(window.dbgLookup->model()->rowCount(), 0);
+        window.lbArea->setCurrentRow(0);
+        QCOMPARE(window.dbgLookup->model()->rowCount(), 1);
+        window.accept();
+    }
+    QCOMPARE(TfmLookup::rememberedArea(), u"ZAF"_s);
+    QVERIFY(!f.dm.Suite->isOpen());
+    reopenAfterLookupEditor(f.dm);
+    QVERIFY(f.dm.Suite->isOpen() && f.dm.Lithology->isOpen());
+    QCOMPARE(f.ui.messages(), QStringList());
 }
 
 QTEST_MAIN(TestRecordPages)
