@@ -43,7 +43,9 @@ void TfmRes::buildRecordPages()
     if (pnRecordHeader)
         pnRecordHeader->hide();
     // Every query moves the record view to its first record.
-    connect(m_dm->Query1, &Dataset::afterOpen, m_recordView, &RecordView::recordChanged);
+    // Queued, so that the record's details have followed the new result first.
+    connect(m_dm->Query1, &Dataset::afterOpen, m_recordView, &RecordView::recordChanged,
+            Qt::QueuedConnection);
     m_formView = new PageFormView(view, tsFormView);
     placePage(tsFormView, m_formView);
     m_samples = new PageSamples(view, tsSamples);

@@ -71,6 +71,13 @@ private:
 RecordView::RecordView(TdmKVResults &dm, Interaction &ui, QObject *parent)
     : QObject(parent), m_dm(dm), m_ui(ui)
 {
+    // The second decay constant's boxes follow the record however it was reached.
+    const auto showSecond = [this] {
+        Dataset *r = m_dm.QResults;
+        emit decayConstant2Shown(r->isOpen() && !r->isEmpty() && r->value(u"DecayConst2"_s).toDouble() > 0);
+    };
+    connect(dm.QResults, &Dataset::afterScroll, this, showSecond);
+    connect(dm.QResults, &Dataset::afterOpen, this, showSecond);
 }
 
 DatasetNavigator *RecordView::recordNavigator(QWidget *parent, DatasetNavigator::Buttons buttons)
