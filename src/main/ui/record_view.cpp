@@ -87,14 +87,14 @@ DatasetNavigator *RecordView::recordNavigator(QWidget *parent, DatasetNavigator:
     navigator->setVisibleButtons(buttons);
     // A record is deleted with its details, never alone.
     QToolButton *remove = navigator->button(DatasetNavigator::Delete);
-    remove->disconnect();
+    disconnect(remove, &QToolButton::clicked, nullptr, nullptr);
     connect(remove, &QToolButton::clicked, this, [this] {
         if (onDeleteRecord)
             onDeleteRecord();
         recordChanged();
     });
     QToolButton *insert = navigator->button(DatasetNavigator::Insert);
-    insert->disconnect();
+    disconnect(insert, &QToolButton::clicked, nullptr, nullptr);
     connect(insert, &QToolButton::clicked, this, [this] {
         if (onNewRecord)
             onNewRecord();
