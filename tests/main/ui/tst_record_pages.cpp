@@ -7,7 +7,9 @@
 #include "data/dmKV.h"
 #include "data/installation.h"
 #include "main/lookup_tables.h"
+#include "main/record_commands.h"
 #include "main/ui/KV_lookup.h"
+#include "main/ui/KV_new.h"
 #include "main/ui/page_form_view.h"
 #include "main/ui/page_images.h"
 #include "main/ui/page_samples.h"
@@ -16,6 +18,8 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -117,6 +121,8 @@ private slots:
     void recordDeleteRunsTheCommand();
     void localityChart();
     void lookupEditor();
+    void newRecordDialog_data();
+    void newRecordDialog();
 };
 
 void TestRecordPages::navigationFollowsTheRecord()
@@ -230,6 +236,64 @@ void TestRecordPages::lookupEditor()
     reopenAfterLookupEditor(f.dm);
     QVERIFY(f.dm.Suite->isOpen() && f.dm.Lithology->isOpen());
     QCOMPARE(f.ui.messages(), QStringList());
+}
+
+void TestRecordPages::newRecordDialog_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("stored"); // IAge of the stored record, -1 for none
+    QTest::newRow("OK") << true << false << 12346;
+    QTest::newRow("Cancel") << false << false << -1;
+    QTest::newRow("post refused") << true << true << -1;
+}
+
+void TestRecordPages::newRecordDialog()
+{
+    QFETCH(bool, ok);
+    QFETCH(bool, refused);
+    QFETCH(int, stored);
+    Fixture f(u"sqlite"_s);
+    Connection &r = f.dm.KVResults;
+    r.exec(
+        u"insert into IsoSystem (IsoSystem, IsoSystemName, DecayConst1) values ('U-Pb', 'Uranium-lead', 1.55125e-10)"_s);
+    if (refused)
+        r.exec(
+            u"create trigger refuse before insert on IsoRgr30 begin select raise(abort, 'refused'); end"_s);
+    f.dm.IsoSys->refresh();
+    QCOMPARE(startNewRecord(f.dm), 5601);
+    bool failed = false;
+    {
+        Tfm_New dialog(f.dm, f.ui);
+        QCOMPARE(dialog.windowTitle(), u"New data record"_s);
+        QCOMPARE(dialog.lRecordID->text(), u"5601"_s);
+        QCOMPARE(dialog.cbReference->currentText(), u"not defined"_s);
+        QVERIFY(dialog.cbDefaultDC->isChecked());
+        QCOMPARE(dialog.cbDefaultDC->focusPolicy(), Qt::ClickFocus);
+        // choosing the system takes its decay constants
+        const int uPb = dialog.dblcbSystem->findText(u"Uranium-lead"_s);
+        QVERIFY(uPb >= 0);
+        dialog.dblcbSystem->setCurrentIndex(uPb);
+        emit dialog.dblcbSystem->activated(uPb);
+        QCOMPARE(dialog.decayConstants().DecayConst1, 1.55125e-10);
+        QTest::keyClicks(dialog.eDate, u"12.3456"_s);
+        if (ok)
+            dialog.bbOKClick();
+        else
+            dialog.bbCancelClick();
+        QCOMPARE(dialog.result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        failed = dialog.Failed;
+    }
+    QCOMPARE(failed, refused);
+    QCOMPARE(f.ui.texts(u"warning"_s).contains(u"Error inserting new record"_s), refused);
+    QCOMPARE(finishNewRecord(f.dm, ok, failed), stored < 0 ? 0 : 5601);
+    QSqlQuery q = r.exec(u"select IAge, IsotopeSystem, DecayConst1 from IsoRgr30 where RecordID = 5601"_s);
+    QCOMPARE(q.next(), stored >= 0);
+    if (stored >= 0) {
+        QCOMPARE(q.value(0).toInt(), stored);
+        QCOMPARE(q.value(1).toString(), u"U-Pb"_s);
+        QCOMPARE(q.value(2).toDouble(), 1.55125e-10);
+    }
 }
 
 QTEST_MAIN(TestRecordPages)
