@@ -20,7 +20,6 @@ class PageChecks;
 class PageDefineQuery;
 class PageDeveloperQuery;
 class QueryCommand;
-class RecordHeaderPanel;
 class TdmKVResults;
 class TfmSelDI2;
 class TfmSelPG;
@@ -49,6 +48,8 @@ public:
     void setBusyWindow(TfmProcessing *window);
     /// The two plot-settings windows made at start-up.
     void setPlotWindows(TfmSelPG *selPG, TfmSelDI2 *selDI2);
+    /// The "Form View" page of the record.
+    PageFormView *formView() const { return m_formView; }
 
     /// The start-up proper, run once when the window is first shown.
     void FormShow();
@@ -93,7 +94,6 @@ public:
     PageDefineQuery *pgDefineQuery;
     PageChecks *pgChecks;
     PageDeveloperQuery *pgDeveloperQuery;
-    RecordHeaderPanel *pnRecordHeader;
 
     QMenu *mnFile, *mnExport, *mnEdit, *mnNewEquivalent, *mnRecalculate, *mnGraph, *mnOptions, *mnWindow,
         *mnHelp;

@@ -8,7 +8,6 @@
 #include "main/ui/page_checks.h"
 #include "main/ui/page_define_query.h"
 #include "main/ui/page_developer_query.h"
-#include "main/ui/record_header_panel.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -48,15 +47,11 @@ void TfmRes::buildQueryPages()
     pgDeveloperQuery = new PageDeveloperQuery(tsDeveloper);
     addToPage(tsDeveloper, pgDeveloperQuery, 1);
     connect(pgDeveloperQuery, &PageDeveloperQuery::reapplyQuery, this, &TfmRes::bbReapplyQueryClick);
-
-    pnRecordHeader = new RecordHeaderPanel(m_widgetUi, tsFormView);
-    addToPage(tsFormView, pnRecordHeader);
 }
 
 void TfmRes::attachQueryPages()
 {
     pgDefineQuery->attach(*m_dm);
-    pnRecordHeader->attach(*m_dm);
 }
 
 void TfmRes::resetQueryDefinition()
@@ -107,13 +102,10 @@ void TfmRes::showQueryResult(bool ok)
     if (!ok) {
         // The result set is closed: no count and no record stand for a query that did not run.
         eNumRecords->clear();
-        pnRecordHeader->showSecondDecayConstant(false);
         return;
     }
     eNumRecords->setText(queryCommand().recordCountText());
-    pnRecordHeader->showSecondDecayConstant(queryCommand().showsSecondDecayConstant());
     PageControl1->setCurrentWidget(tsFormView);
-    pnRecordHeader->dbeUnitName->setFocus();
 }
 
 } // namespace kv

@@ -17,7 +17,6 @@
 #include "main/ui/page_references.h"
 #include "main/ui/page_samples.h"
 #include "main/ui/page_statistics.h"
-#include "main/ui/record_header_panel.h"
 #include "main/ui/record_view.h"
 
 #include <QAction>
@@ -39,9 +38,6 @@ void TfmRes::buildRecordPages()
     m_recordView->onNewRecord = [this] { EditNewRecordClick(); };
     m_recordView->onDeleteRecord = [this] { EditDeleteRecordClick(); };
     RecordView &view = *m_recordView;
-    // The record pages show the record in full; the query's read-only summary gives way to them.
-    if (pnRecordHeader)
-        pnRecordHeader->hide();
     // Every query moves the record view to its first record.
     // Queued, so that the record's details have followed the new result first.
     connect(m_dm->Query1, &Dataset::afterOpen, m_recordView, &RecordView::recordChanged,
