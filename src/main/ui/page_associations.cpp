@@ -19,11 +19,7 @@ using Nav = DatasetNavigator;
 PageAssociations::PageAssociations(RecordView &view, QWidget *parent) : QWidget(parent)
 {
     TdmKVResults &dm = view.dm();
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
-                                                     Nav::Delete | Nav::Edit | Nav::Post | Nav::Cancel |
-                                                     Nav::Refresh));
-    layout->addWidget(recordHeader(view, this, false));
+    QVBoxLayout *layout = recordPageLayout(view, this);
     auto *grid = new QGridLayout;
     layout->addLayout(grid, 1);
     struct Panel

@@ -21,11 +21,7 @@ using Nav = DatasetNavigator;
 PageDeveloper::PageDeveloper(RecordView &view, QWidget *parent) : QWidget(parent), m_view(view)
 {
     TdmKVResults &dm = view.dm();
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
-                                                     Nav::Delete | Nav::Edit | Nav::Post | Nav::Cancel |
-                                                     Nav::Refresh));
-    layout->addWidget(recordHeader(view, this, false));
+    QVBoxLayout *layout = recordPageLayout(view, this);
     // Who-for rows are read only here: the navigator walks them.
     auto *whoFor =
         panelBox(this, u"Who for"_s,

@@ -30,11 +30,7 @@ PageImages::PageImages(RecordView &view, QWidget *parent) : QWidget(parent), m_v
 {
     TdmKVResults &dm = view.dm();
     Interaction &ui = view.ui();
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view.recordNavigator(this, Nav::First | Nav::Prior | Nav::Next | Nav::Last |
-                                                     Nav::Delete | Nav::Edit | Nav::Post | Nav::Cancel |
-                                                     Nav::Refresh));
-    layout->addWidget(recordHeader(view, this, false));
+    QVBoxLayout *layout = recordPageLayout(view, this);
     auto *columns = new QHBoxLayout;
     layout->addLayout(columns, 1);
 

@@ -283,6 +283,16 @@ QWidget *recordHeader(RecordView &view, QWidget *parent, bool editable, QList<Db
     return box;
 }
 
+QVBoxLayout *recordPageLayout(RecordView &view, QWidget *page)
+{
+    using Nav = DatasetNavigator;
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(view.recordNavigator(page, Nav::First | Nav::Prior | Nav::Next | Nav::Last | Nav::Delete |
+                                                     Nav::Edit | Nav::Post | Nav::Cancel | Nav::Refresh));
+    layout->addWidget(recordHeader(view, page, false));
+    return layout;
+}
+
 QGroupBox *panelBox(QWidget *parent, const QString &title, QWidget *navigator)
 {
     auto *box = new QGroupBox(title, parent);

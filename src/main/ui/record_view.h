@@ -11,6 +11,7 @@
 
 class QFormLayout;
 class QGroupBox;
+class QVBoxLayout;
 class QGridLayout;
 class QTableView;
 
@@ -91,6 +92,10 @@ private:
 /// The record header: unit, lithology, area, material, system, approach, technique, method,
 /// interpretation, rank and the date, on QResults; editable only on "Form View".
 QWidget *recordHeader(RecordView &view, QWidget *parent, bool editable, QList<DbEdit *> *ageBoxes = nullptr);
+
+/// The top of a record tab that shows the record read-only: the record navigator (browse, delete, edit,
+/// post, cancel, refresh) and the record header. Returns the page's layout to add the tab's panels to.
+QVBoxLayout *recordPageLayout(RecordView &view, QWidget *page);
 
 /// A titled group holding a panel's navigator above its controls.
 QGroupBox *panelBox(QWidget *parent, const QString &title, QWidget *navigator = nullptr);
