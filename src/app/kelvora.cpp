@@ -8,8 +8,8 @@
 #include "main/connections.h"
 #include "main/ui/Dlg_Processing.h"
 #include "main/ui/KV_main.h"
+#include "main/ui/application.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <optional>
 
@@ -17,7 +17,7 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    kv::Application app(argc, argv);
     QApplication::setApplicationName(u"Kelvora"_s);
     QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
 

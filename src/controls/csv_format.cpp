@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 
 #include <charconv>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -158,6 +159,61 @@ void appendField(QByteArray &out, QStringView text)
     out += '"';
 }
 
+enum class TextEncoding
+{
+    Utf8,
+    Utf16LE,
+    Utf16BE,
+    Windows1252
+};
+
+// The encodings CSV files come in: a byte-order mark says it; UTF-16 without one has a zero in every
+// other byte for Latin text; anything else is tried as UTF-8 and read as Windows-1252 when it is not.
+TextEncoding sniffEncoding(const QByteArray &head, qsizetype &bom)
+{
+    bom = 0;
+    if (head.startsWith("\xEF\xBB\xBF")) {
+        bom = 3;
+        return TextEncoding::Utf8;
+    }
+    if (head.startsWith("\xFF\xFE")) {
+        bom = 2;
+        return TextEncoding::Utf16LE;
+    }
+    if (head.startsWith("\xFE\xFF")) {
+        bom = 2;
+        return TextEncoding::Utf16BE;
+    }
+    qsizetype evenZeros = 0, oddZeros = 0;
+    for (qsizetype i = 0; i + 1 < head.size(); i += 2) {
+        evenZeros += head[i] == 0;
+        oddZeros += head[i + 1] == 0;
+    }
+    const qsizetype pairs = head.size() / 2;
+    if (pairs >= 2 && oddZeros * 10 >= pairs * 7 && evenZeros * 10 < pairs)
+        return TextEncoding::Utf16LE;
+    if (pairs >= 2 && evenZeros * 10 >= pairs * 7 && oddZeros * 10 < pairs)
+        return TextEncoding::Utf16BE;
+    return TextEncoding::Utf8;
+}
+
+QString fromWindows1252(QByteArrayView bytes)
+{
+    // 0x80 to 0x9F hold the euro sign, curly quotes, dashes...; the five unassigned bytes keep their
+    // control characters, as Windows reads them. The rest is Latin-1.
+    static constexpr char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                          0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                          0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                          0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        *out++ = QChar(c >= 0x80 && c < 0xA0 ? high[c - 0x80] : char16_t(c));
+    }
+    return text;
+}
+
 } // namespace
 
 int CsvFormat::fileType() const
@@ -178,7 +234,11 @@ QStringList CsvFormat::nameFilters() const
 bool CsvFormat::supportsContent(const QString &path, const QByteArray &head) const
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    return (suffix == u"csv" || suffix == u"txt") && !head.contains('\0');
+    if (suffix != u"csv" && suffix != u"txt")
+        return false;
+    // Zero bytes belong to UTF-16 text, or to a file that is no text at all.
+    qsizetype bom = 0;
+    return !head.contains('\0') || sniffEncoding(head, bom) != TextEncoding::Utf8;
 }
 
 bool CsvFormat::read(const QString &path, WorkbookSheets &sheets, int &fileType)
@@ -186,33 +246,50 @@ bool CsvFormat::read(const QString &path, WorkbookSheets &sheets, int &fileType)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString() + u'.');
-    auto sheet = std::make_unique<WorkbookSheet>(QFileInfo(path).completeBaseName().left(31));
-    CsvParser parser(*sheet);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString error;
-    bool first = true;
-    while (!file.atEnd()) {
-        QByteArray chunk = file.read(1 << 20);
-        if (chunk.isEmpty())
-            break;
-        if (first && chunk.startsWith("\xEF\xBB\xBF"))
-            chunk.remove(0, 3);
-        first = false;
-        if (chunk.contains('\0'))
-            return fail(u"it is a binary file, not CSV text."_s);
-        const QString text = decoder.decode(chunk);
-        if (decoder.hasError())
-            return fail(u"it is not UTF-8 text."_s);
-        if (!parser.feed(text, error))
+    qsizetype bom = 0;
+    TextEncoding encoding = sniffEncoding(file.peek(4096), bom);
+    for (;;) {
+        file.seek(bom);
+        auto sheet = std::make_unique<WorkbookSheet>(QFileInfo(path).completeBaseName().left(31));
+        CsvParser parser(*sheet);
+        std::optional<QStringDecoder> decoder;
+        if (encoding != TextEncoding::Windows1252)
+            decoder.emplace(encoding == TextEncoding::Utf8      ? QStringDecoder::Utf8
+                            : encoding == TextEncoding::Utf16LE ? QStringDecoder::Utf16LE
+                                                                : QStringDecoder::Utf16BE);
+        QString error;
+        bool notUtf8 = false;
+        while (!file.atEnd()) {
+            const QByteArray chunk = file.read(1 << 20);
+            if (chunk.isEmpty())
+                break;
+            if (!decoder && chunk.contains('\0'))
+                return fail(u"it is a binary file, not CSV text."_s);
+            const QString text = decoder ? decoder->decode(chunk) : fromWindows1252(chunk);
+            if (decoder && decoder->hasError()) {
+                if (encoding != TextEncoding::Utf8)
+                    return fail(u"it is damaged UTF-16 text."_s);
+                notUtf8 = true;
+                break;
+            }
+            if (encoding == TextEncoding::Utf8 && text.contains(QChar(0)))
+                return fail(u"it is a binary file, not CSV text."_s);
+            if (!parser.feed(text, error))
+                return fail(error);
+        }
+        if (notUtf8) {
+            // Not UTF-8: 8-bit text as Excel on Windows writes it. Read again from the start.
+            encoding = TextEncoding::Windows1252;
+            continue;
+        }
+        if (file.error() != QFile::NoError)
+            return fail(file.errorString() + u'.');
+        if (!parser.finish(error))
             return fail(error);
+        sheets.push_back(std::move(sheet));
+        fileType = FileTypeCsv;
+        return true;
     }
-    if (file.error() != QFile::NoError)
-        return fail(file.errorString() + u'.');
-    if (!parser.finish(error))
-        return fail(error);
-    sheets.push_back(std::move(sheet));
-    fileType = FileTypeCsv;
-    return true;
 }
 
 bool CsvFormat::write(const Workbook &workbook, QIODevice &device)

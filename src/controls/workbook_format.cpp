@@ -81,4 +81,24 @@ int workbookFileTypeForName(const QString &path)
     return FileTypeExcel97;
 }
 
+int workbookFileTypeForSave(const QString &path, int entry)
+{
+    // The name says the format: a filter entry never puts one format under another's extension. Only
+    // the Excel version of an .xls name comes from the entry chosen.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const int chosen = workbookFileTypeForFilter(entry);
+    if (suffix == u"xls")
+        return chosen == FileTypeExcel5 ? FileTypeExcel5 : FileTypeExcel97;
+    if (suffix == u"xlsx" || suffix == u"csv")
+        return workbookFileTypeForName(path);
+    return chosen;
+}
+
+QString workbookSavePath(const QString &path, int entry)
+{
+    if (!QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + u'.' + workbookDefaultSuffix(workbookFileTypeForFilter(entry));
+}
+
 } // namespace kv

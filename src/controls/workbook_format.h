@@ -74,5 +74,11 @@ int workbookFileTypeForFilter(const QString &filter);
 QString workbookDefaultSuffix(int fileType);
 /// The code for a file name's extension: .xlsx, .csv, else 11.
 int workbookFileTypeForName(const QString &path);
+/// The code a save dialog's answer writes: the name's extension decides (.xlsx, .csv, .xls in the
+/// Excel version of the entry chosen); a name without one takes the entry's format.
+int workbookFileTypeForSave(const QString &path, int entry);
+/// The name a save writes to: the dialog's answer, with the default suffix of the entry chosen when
+/// the name has none.
+QString workbookSavePath(const QString &path, int entry);
 
 } // namespace kv

@@ -378,7 +378,10 @@ std::unique_ptr<QSqlQuery> Dataset::openServerCursor(const QString &text)
         throw m_connection->translate(db.lastError(), u"BEGIN"_s);
     m_serverCursor = true;
     auto query = std::make_unique<QSqlQuery>(db);
-    if (!query->exec(u"DECLARE kv_rows NO SCROLL CURSOR FOR\n"_s + text) ||
+    // The cursor only reads: in a read-only transaction nothing a text may carry after its select
+    // (a second statement, a function that writes) can change a stored row.
+    if (!query->exec(u"SET TRANSACTION READ ONLY"_s) ||
+        !query->exec(u"DECLARE kv_rows NO SCROLL CURSOR FOR\n"_s + text) ||
         !query->exec(u"FETCH %1 FROM kv_rows"_s.arg(cursorBatch))) {
         const DatabaseError error = m_connection->translate(query->lastError(), text);
         query.reset();

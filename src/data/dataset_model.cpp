@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "data/dataset_model.h"
 
+#include "core/guard.h"
 #include "data/dataset.h"
 
 namespace kv {
@@ -50,8 +51,13 @@ int DatasetModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid() || !m_dataset || !m_dataset->isOpen())
         return 0;
-    if (m_rowCount < 0)
-        m_rowCount = m_dataset->recordCount();
+    if (m_rowCount < 0) {
+        try {
+            m_rowCount = m_dataset->recordCount();
+        } catch (const Error &) {
+            return 0; // a grid asks again when the rows are read anew
+        }
+    }
     return m_rowCount;
 }
 
@@ -61,6 +67,16 @@ int DatasetModel::columnCount(const QModelIndex &parent) const
 }
 
 QVariant DatasetModel::data(const QModelIndex &index, int role) const
+{
+    // Painting asks for every cell: a row that cannot be read shows empty instead of a box per cell.
+    try {
+        return cellData(index, role);
+    } catch (const Error &) {
+        return {};
+    }
+}
+
+QVariant DatasetModel::cellData(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || !m_dataset || !m_dataset->isOpen())
         return {};
@@ -103,11 +119,26 @@ bool DatasetModel::setData(const QModelIndex &index, const QVariant &value, int 
 {
     if (role != Qt::EditRole || !index.isValid() || !m_dataset || !m_dataset->isLive())
         return false;
-    if (m_dataset->recNo() != index.row() && !m_dataset->moveTo(index.row()))
-        return false;
-    m_dataset->edit();
-    m_dataset->setValue(fields().value(index.column()), value);
-    return true;
+    bool stored = false;
+    const auto edit = [&] {
+        if (m_dataset->recNo() != index.row() && !m_dataset->moveTo(index.row()))
+            return;
+        if (m_dataset->state() == Dataset::State::Browse)
+            m_dataset->edit();
+        m_dataset->setValue(fields().value(index.column()), value);
+        stored = true;
+    };
+    // A value the field cannot take (a word in a number column) is refused with its message; the row
+    // stays in edit with what it held, so nothing typed before is lost.
+    if (m_ui) {
+        guarded(*m_ui, edit);
+    } else {
+        try {
+            edit();
+        } catch (const Error &) {
+        }
+    }
+    return stored;
 }
 
 } // namespace kv

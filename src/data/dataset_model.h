@@ -8,6 +8,7 @@
 namespace kv {
 
 class Dataset;
+class Interaction;
 
 /// Shows a dataset to grids and QDataWidgetMapper: a row per dataset row, a column per field (or the
 /// fields chosen). Reading a cell never moves the dataset's cursor; editing a cell moves the cursor to
@@ -20,6 +21,9 @@ public:
     explicit DatasetModel(Dataset *dataset, QObject *parent = nullptr);
 
     Dataset *dataset() const { return m_dataset; }
+    /// Where a refused edit of a cell is reported (a grid's edits come from Qt's event handling, where
+    /// nothing may be thrown).
+    void setInteraction(Interaction *ui) { m_ui = ui; }
     /// The fields shown, in order; all fields of the dataset when empty.
     void setFields(const QStringList &fields);
     QStringList fields() const;
@@ -35,8 +39,10 @@ public:
 
 private:
     void reset();
+    QVariant cellData(const QModelIndex &index, int role) const;
 
     QPointer<Dataset> m_dataset;
+    Interaction *m_ui = nullptr;
     QStringList m_fields;
     QStringList m_titles;
     mutable int m_rowCount = -1;

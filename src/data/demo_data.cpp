@@ -451,7 +451,7 @@ void writeDatedRecords(Writers &w, const QList<Ring> &rings, DemoSummary &summar
                        unit,
                        lithology,
                        material,
-                       u"U-Pb"_s,
+                       u"UPb"_s,
                        analysis.approach,
                        analysis.technique,
                        u"Empl"_s,
@@ -468,7 +468,7 @@ void writeDatedRecords(Writers &w, const QList<Ring> &rings, DemoSummary &summar
                        demo::lambda238U,
                        demo::lambda235U,
                        comment.join(u"; "_s)});
-        w.smpReg.add({recordId, u"U-Pb"_s, sampleNo, QVariant(), u"Y"_s});
+        w.smpReg.add({recordId, u"UPb"_s, sampleNo, QVariant(), u"Y"_s});
 
         const QString citation = cutText(u"SourceListA"_s, u"SourceID"_s, field(cReference));
         const QString doi = field(cDoi) == u"NA"_s ? QString() : field(cDoi);
@@ -685,7 +685,7 @@ void writeDemoData(Connection &results, Connection &working, DemoSummary *summar
 
     const QString lunar = u"Lunar material"_s;
     const IsochronExample rbSr{u"RbSr1.csv"_s,
-                               u"Rb-Sr"_s,
+                               u"RbSr"_s,
                                u"CBV71"_s,
                                u"Apollo 12, Ocean of Storms"_s,
                                lunar,
@@ -700,7 +700,7 @@ void writeDemoData(Connection &results, Connection &working, DemoSummary *summar
                                {{u"MdlR0"_s, u"MdlRa"_s}},
                                {}};
     const IsochronExample smNd{u"SmNd2.csv"_s,
-                               u"Sm-Nd"_s,
+                               u"SmNd"_s,
                                u"LSM75"_s,
                                u"Apollo 17 basalt 75075"_s,
                                u"Basalt"_s,

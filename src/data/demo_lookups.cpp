@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "data/demo_lookups.h"
 
+#include "data/installation.h"
 #include "data/row_writer.h"
 
 using namespace Qt::StringLiterals;
@@ -11,6 +12,12 @@ namespace {
 
 void write(Connection &db, const QString &table, const QStringList &columns, const QList<QVariantList> &rows)
 {
+    // The installation's row of a code the demo describes too gives way to the demo's.
+    for (const InstalledCode &code : installedCodes())
+        if (code.table == table && code.columns.first() == columns.first())
+            for (const QVariantList &row : rows)
+                if (row.first() == code.values.first())
+                    db.exec(u"delete from %1 where %2 = ?"_s.arg(table, columns.first()), {row.first()});
     RowWriter writer(db, table, columns);
     for (const QVariantList &row : rows)
         writer.add(row);
@@ -73,12 +80,12 @@ void writeLookups(Connection &db)
     write(db, u"IsoSystem"_s,
           {u"IsoSystem"_s, u"IsoSystemName"_s, u"IsoSysNo"_s, u"DecayConst1"_s, u"DecayConst2"_s},
           {
-              {u"U-Pb"_s, u"Uranium-lead"_s, 1, lambda238U, lambda235U},
-              {u"Pb-Pb"_s, u"Lead-lead (207Pb/206Pb)"_s, 2, lambda238U, lambda235U},
-              {u"Rb-Sr"_s, u"Rubidium-strontium"_s, 3, lambda87Rb, none},
-              {u"Sm-Nd"_s, u"Samarium-neodymium"_s, 4, lambda147Sm, none},
-              {u"Lu-Hf"_s, u"Lutetium-hafnium"_s, 5, 1.867e-11, none},
-              {u"K-Ar"_s, u"Potassium-argon"_s, 6, 5.543e-10, none},
+              {u"UPb"_s, u"Uranium-lead"_s, 1, lambda238U, lambda235U},
+              {u"PbPb"_s, u"Lead-lead (207Pb/206Pb)"_s, 2, lambda238U, lambda235U},
+              {u"RbSr"_s, u"Rubidium-strontium"_s, 3, lambda87Rb, none},
+              {u"SmNd"_s, u"Samarium-neodymium"_s, 4, lambda147Sm, none},
+              {u"LuHf"_s, u"Lutetium-hafnium"_s, 5, 1.867e-11, none},
+              {u"KAr"_s, u"Potassium-argon"_s, 6, 5.543e-10, none},
               {u"Ar-Ar"_s, u"Argon-argon (40Ar/39Ar)"_s, 7, 5.543e-10, none},
               {u"Re-Os"_s, u"Rhenium-osmium"_s, 8, 1.666e-11, none},
               {u"Th-Pb"_s, u"Thorium-lead"_s, 9, 4.9475e-11, none},
@@ -166,9 +173,9 @@ void writeLookups(Connection &db)
     // (1976), Lu-Hf CHUR Bouvier et al. (2008).
     write(db, u"IsoUR"_s, {u"IsoSystem"_s, u"URparam1"_s, u"URparam2"_s, u"URparam3"_s},
           {
-              {u"Sm-Nd"_s, 0.1967, 0.512638, 10000.0},
-              {u"Rb-Sr"_s, 0.0827, 0.7045, 10000.0},
-              {u"Lu-Hf"_s, 0.0336, 0.282785, 10000.0},
+              {u"SmNd"_s, 0.1967, 0.512638, 10000.0},
+              {u"RbSr"_s, 0.0827, 0.7045, 10000.0},
+              {u"LuHf"_s, 0.0336, 0.282785, 10000.0},
           });
     // Linear reservoir curves: ModelParam1 c2 = 0, ModelParam2 c1 the parent/daughter ratio,
     // ModelParam3 c0 the present daughter ratio. DM Sm-Nd: Liew & Hofmann (1988); DM Lu-Hf: Griffin
@@ -177,10 +184,10 @@ void writeLookups(Connection &db)
         db, u"IsoModels"_s,
         {u"IsoSystem"_s, u"ModelID"_s, u"ModelParam1"_s, u"ModelParam2"_s, u"ModelParam3"_s, u"ModelName"_s},
         {
-            {u"Sm-Nd"_s, u"CHUR"_s, 0.0, 0.1967, 0.512638, u"CHUR (Jacobsen 1980)"_s},
-            {u"Sm-Nd"_s, u"DM"_s, 0.0, 0.219, 0.513151, u"DM (Liew 1988)"_s},
-            {u"Lu-Hf"_s, u"CHUR"_s, 0.0, 0.0336, 0.282785, u"CHUR (Bouvier 2008)"_s},
-            {u"Lu-Hf"_s, u"DM"_s, 0.0, 0.0384, 0.28325, u"DM (Griffin 2000)"_s},
+            {u"SmNd"_s, u"CHUR"_s, 0.0, 0.1967, 0.512638, u"CHUR (Jacobsen 1980)"_s},
+            {u"SmNd"_s, u"DM"_s, 0.0, 0.219, 0.513151, u"DM (Liew 1988)"_s},
+            {u"LuHf"_s, u"CHUR"_s, 0.0, 0.0336, 0.282785, u"CHUR (Bouvier 2008)"_s},
+            {u"LuHf"_s, u"DM"_s, 0.0, 0.0384, 0.28325, u"DM (Griffin 2000)"_s},
         });
     write(db, u"VarVar"_s, {u"VariableID"_s, u"VariableName"_s},
           {
@@ -208,9 +215,9 @@ void writeLookups(Connection &db)
                             u"Nd143Nd144e"_s, u"Nd143Nd144t"_s, u"SmNdRho"_s};
     QList<QVariantList> sysVar;
     for (const QString &approach : {u"MdlRa"_s, u"Iso"_s})
-        sysVar << (QVariantList{u"Rb-Sr"_s, approach} + rbSr);
+        sysVar << (QVariantList{u"RbSr"_s, approach} + rbSr);
     for (const QString &approach : {u"MdlRa"_s, u"Iso"_s, u"DM"_s, u"CHUR"_s})
-        sysVar << (QVariantList{u"Sm-Nd"_s, approach} + smNd);
+        sysVar << (QVariantList{u"SmNd"_s, approach} + smNd);
     write(db, u"SysVarData"_s, roles, sysVar);
     // Closure temperatures (deg C) and their uncertainties, approximate values after Cherniak & Watson (2001)
     // for zircon, Cherniak et al. (2004) for monazite, Frost et al. (2000) for titanite, Cherniak et al.
@@ -218,21 +225,21 @@ void writeLookups(Connection &db)
     write(db, u"BlockingT"_s,
           {u"MaterialAbr"_s, u"IsoSystem"_s, u"ApproachAbr"_s, u"BlockingT"_s, u"BlockingTUncertainty"_s},
           {
-              {u"zr"_s, u"U-Pb"_s, u"Conc"_s, 900.0, 50.0},
-              {u"zr"_s, u"U-Pb"_s, u"UI"_s, 900.0, 50.0},
-              {u"zr"_s, u"U-Pb"_s, u"WM"_s, 900.0, 50.0},
-              {u"zr"_s, u"U-Pb"_s, u"UPb"_s, 900.0, 50.0},
-              {u"bd"_s, u"U-Pb"_s, u"UPb"_s, 900.0, 50.0},
-              {u"mz"_s, u"U-Pb"_s, u"Conc"_s, 725.0, 25.0},
-              {u"mz"_s, u"U-Pb"_s, u"UPb"_s, 725.0, 25.0},
-              {u"ti"_s, u"U-Pb"_s, u"Conc"_s, 660.0, 40.0},
-              {u"ap"_s, u"U-Pb"_s, u"Conc"_s, 450.0, 50.0},
+              {u"zr"_s, u"UPb"_s, u"Conc"_s, 900.0, 50.0},
+              {u"zr"_s, u"UPb"_s, u"UI"_s, 900.0, 50.0},
+              {u"zr"_s, u"UPb"_s, u"WM"_s, 900.0, 50.0},
+              {u"zr"_s, u"UPb"_s, u"UPb"_s, 900.0, 50.0},
+              {u"bd"_s, u"UPb"_s, u"UPb"_s, 900.0, 50.0},
+              {u"mz"_s, u"UPb"_s, u"Conc"_s, 725.0, 25.0},
+              {u"mz"_s, u"UPb"_s, u"UPb"_s, 725.0, 25.0},
+              {u"ti"_s, u"UPb"_s, u"Conc"_s, 660.0, 40.0},
+              {u"ap"_s, u"UPb"_s, u"Conc"_s, 450.0, 50.0},
               {u"hb"_s, u"Ar-Ar"_s, u"Plat"_s, 500.0, 50.0},
               {u"mu"_s, u"Ar-Ar"_s, u"Plat"_s, 400.0, 50.0},
-              {u"mu"_s, u"Rb-Sr"_s, u"Iso"_s, 500.0, 50.0},
+              {u"mu"_s, u"RbSr"_s, u"Iso"_s, 500.0, 50.0},
               {u"bi"_s, u"Ar-Ar"_s, u"Plat"_s, 325.0, 50.0},
-              {u"bi"_s, u"Rb-Sr"_s, u"Iso"_s, 300.0, 50.0},
-              {u"bi"_s, u"K-Ar"_s, u"Conv"_s, 300.0, 50.0},
+              {u"bi"_s, u"RbSr"_s, u"Iso"_s, 300.0, 50.0},
+              {u"bi"_s, u"KAr"_s, u"Conv"_s, 300.0, 50.0},
           });
     write(db, u"ImageTypes"_s, {u"ImageTypeID"_s, u"ImageType"_s},
           {

@@ -179,6 +179,21 @@ QString DialectAdapter::forSqlite(const QString &sql)
         nested = nested || t.depth > 0 || t.isSymbol(u'(');
         commas += t.isSymbol(u',') ? 1 : 0;
     }
+    // A count wrapped around a text ("select count(*) from (TEXT) alias"): the text inside is what
+    // needs its joins in order.
+    if (fromTokens.first().isSymbol(u'(')) {
+        qsizetype close = 1;
+        while (close < fromTokens.size() &&
+               !(fromTokens[close].depth == 0 && fromTokens[close].isSymbol(u')')))
+            ++close;
+        const qsizetype rest = fromTokens.size() - close - 1;
+        const bool aliasOnly = rest == 0 || (rest == 1 && fromTokens.last().kind == Token::Word) ||
+                               (rest == 2 && fromTokens[close + 1].is(u"as"_s));
+        if (close < fromTokens.size() && aliasOnly) {
+            const qsizetype begin = fromTokens.first().end, end = fromTokens[close].begin;
+            return sql.left(begin) + forSqlite(sql.mid(begin, end - begin)) + sql.mid(end);
+        }
+    }
     if (commas == 0 && !explicitJoins)
         return sql; // one table: nothing to resolve or to order
 

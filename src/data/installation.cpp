@@ -83,6 +83,36 @@ void createDatabases(const DatabaseLocations &locations, bool force)
     writeInstallationData(results, working);
 }
 
+const QList<InstalledCode> &installedCodes()
+{
+    static const QList<InstalledCode> codes{
+        {u"Country"_s, {u"CountryAbr"_s, u"Country"_s}, {u"UND"_s, u"Undefined area"_s}},
+        {u"Suite"_s, {u"UnitName"_s, u"CountryAbr"_s}, {u"UNDEFINED"_s, u"UND"_s}},
+        {u"Lithol"_s, {u"Lithology"_s}, {u"Not defined"_s}},
+        {u"Material"_s, {u"MaterialAbr"_s, u"MaterialDescription"_s}, {u"nd"_s, u"Not defined"_s}},
+        {u"IsoSystem"_s, {u"IsoSystem"_s, u"IsoSystemName"_s}, {u"na"_s, u"Not assigned"_s}},
+        // 147Sm: Lugmair and Marti (1978)
+        {u"IsoSystem"_s,
+         {u"IsoSystem"_s, u"IsoSystemName"_s, u"DecayConst1"_s},
+         {u"SmNd"_s, u"Samarium-neodymium"_s, 6.54e-12}},
+        {u"Approach"_s, {u"ApproachAbr"_s, u"ApproachDescription"_s}, {u"nd"_s, u"Not defined"_s}},
+        {u"Approach"_s,
+         {u"ApproachAbr"_s, u"ApproachDescription"_s},
+         {u"DM"_s, u"Model age relative to the depleted mantle"_s}},
+        {u"Technique"_s, {u"TechAbr"_s, u"Technique"_s}, {u"nd"_s, u"Not defined"_s}},
+        {u"Technique"_s,
+         {u"TechAbr"_s, u"Technique"_s},
+         {u"TIMS"_s, u"Thermal ionisation mass spectrometry"_s}},
+        {u"Interpretation"_s, {u"InterpAbr"_s, u"Interpretation"_s}, {u"nd"_s, u"Not defined"_s}},
+        {u"Interpretation"_s,
+         {u"InterpAbr"_s, u"Interpretation"_s},
+         {u"CrsRs"_s, u"Crustal residence (model age)"_s}},
+        {u"Methods"_s, {u"MethodAbr"_s, u"MethodName"_s}, {u"R"_s, u"Not yet recorded"_s}},
+        {u"Laboratories"_s, {u"LaboratoryAbr"_s, u"LaboratoryName"_s}, {u"nd"_s, u"Not defined"_s}},
+    };
+    return codes;
+}
+
 void writeInstallationData(Connection &results, Connection &working)
 {
     {
@@ -144,6 +174,14 @@ void writeInstallationData(Connection &results, Connection &working)
     results.syncAutoIncrement(u"SourceListA"_s);
     results.exec(u"INSERT INTO SourceType (SourceTypeID, SourceType) VALUES ('A', 'Article')"_s);
     results.exec(u"INSERT INTO AgeUnits (AgeUnits) VALUES ('Ma')"_s);
+    // Every code the program writes itself has its lookup row, so that the records it makes (a new
+    // record with the dialog's defaults, the equivalent T(DM) record, a new laboratory link) are found
+    // by a query, which joins each code to its table.
+    for (const InstalledCode &code : installedCodes())
+        results.exec(
+            u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(code.table, code.columns.join(u", "_s),
+                                                     QStringList(code.values.size(), u"?"_s).join(u", "_s)),
+            code.values);
     transaction.commit();
 }
 

@@ -3,7 +3,10 @@
 
 #include "data/connection.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
 
 namespace kv {
 
@@ -28,9 +31,19 @@ void createDatabases(const DatabaseLocations &locations, bool force);
 /// not exist or holds no Kelvora database.
 void openExisting(Connection &connection, DatabaseKind kind);
 
+/// A lookup row the installation delivers for a code the program writes itself.
+struct InstalledCode
+{
+    QString table;
+    QStringList columns; // the key column first
+    QVariantList values;
+};
+/// The lookup rows of the codes the new-record, T(DM) and laboratory commands write.
+const QList<InstalledCode> &installedCodes();
+
 /// Writes the rows an installation delivers: plot variables, the import column mapping and the
-/// acknowledgement texts in the working database; the reference "not defined", the source type "A" and
-/// the age unit "Ma" in the results database.
+/// acknowledgement texts in the working database; the reference "not defined", the source type "A",
+/// the age unit "Ma" and the installed codes in the results database.
 void writeInstallationData(Connection &results, Connection &working);
 
 } // namespace kv

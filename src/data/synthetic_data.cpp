@@ -67,25 +67,21 @@ struct SystemProfile
 const QList<SystemProfile> &profiles()
 {
     static const QList<SystemProfile> list{
-        {u"U-Pb"_s,
+        {u"UPb"_s,
          50,
          {u"Conc"_s, u"UI"_s, u"LI"_s, u"WM"_s, u"Pb76"_s, u"UPb"_s},
          {u"zr"_s, u"zr"_s, u"zr"_s, u"zr"_s, u"mz"_s, u"bd"_s, u"ti"_s, u"ap"_s, u"xt"_s, u"ru"_s},
          {u"SHRIM"_s, u"SHRIM"_s, u"LAICP"_s, u"LAICP"_s, u"TIMS"_s, u"SIMS"_s}},
         {u"Ar-Ar"_s, 12, {u"Plat"_s}, {u"bi"_s, u"mu"_s, u"hb"_s, u"pl"_s}, {u"NGMS"_s}},
-        {u"Rb-Sr"_s, 10, {u"Iso"_s, u"Iso"_s, u"MdlRa"_s}, {u"wr"_s, u"bi"_s, u"mu"_s}, {u"TIMS"_s}},
-        {u"Sm-Nd"_s,
+        {u"RbSr"_s, 10, {u"Iso"_s, u"Iso"_s, u"MdlRa"_s}, {u"wr"_s, u"bi"_s, u"mu"_s}, {u"TIMS"_s}},
+        {u"SmNd"_s,
          8,
          {u"Iso"_s, u"MdlRa"_s, u"DM"_s, u"CHUR"_s},
          {u"wr"_s, u"gt"_s, u"mwr"_s},
          {u"TIMS"_s, u"MCICP"_s}},
-        {u"K-Ar"_s, 8, {u"Conv"_s}, {u"bi"_s, u"mu"_s, u"hb"_s, u"wr"_s}, {u"NGMS"_s}},
-        {u"Lu-Hf"_s,
-         5,
-         {u"Iso"_s, u"DM"_s, u"CHUR"_s},
-         {u"zr"_s, u"gt"_s, u"wr"_s},
-         {u"MCICP"_s, u"LAICP"_s}},
-        {u"Pb-Pb"_s, 4, {u"WM"_s, u"Pb76"_s}, {u"zr"_s, u"wr"_s}, {u"PbEv"_s, u"TIMS"_s}},
+        {u"KAr"_s, 8, {u"Conv"_s}, {u"bi"_s, u"mu"_s, u"hb"_s, u"wr"_s}, {u"NGMS"_s}},
+        {u"LuHf"_s, 5, {u"Iso"_s, u"DM"_s, u"CHUR"_s}, {u"zr"_s, u"gt"_s, u"wr"_s}, {u"MCICP"_s, u"LAICP"_s}},
+        {u"PbPb"_s, 4, {u"WM"_s, u"Pb76"_s}, {u"zr"_s, u"wr"_s}, {u"PbEv"_s, u"TIMS"_s}},
         {u"Re-Os"_s, 2, {u"Iso"_s}, {u"wr"_s}, {u"MCICP"_s, u"TIMS"_s}},
         {u"Th-Pb"_s, 1, {u"Conc"_s}, {u"mz"_s}, {u"SHRIM"_s}},
     };
@@ -248,14 +244,14 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
         {u"Empl"_s, 40}, {u"Extr"_s, 8},  {u"Meta"_s, 18}, {u"Cool"_s, 12}, {u"Depos"_s, 5},
         {u"Diag"_s, 2},  {u"Reset"_s, 3}, {u"Miner"_s, 4}, {u"Inher"_s, 5}, {u"MaxDp"_s, 3}};
     const QHash<QString, double> lambdas{
-        {u"U-Pb"_s, demo::lambda238U},   {u"Pb-Pb"_s, demo::lambda238U}, {u"Rb-Sr"_s, demo::lambda87Rb},
-        {u"Sm-Nd"_s, demo::lambda147Sm}, {u"Lu-Hf"_s, 1.867e-11},        {u"K-Ar"_s, 5.543e-10},
-        {u"Ar-Ar"_s, 5.543e-10},         {u"Re-Os"_s, 1.666e-11},        {u"Th-Pb"_s, 4.9475e-11}};
+        {u"UPb"_s, demo::lambda238U},   {u"PbPb"_s, demo::lambda238U}, {u"RbSr"_s, demo::lambda87Rb},
+        {u"SmNd"_s, demo::lambda147Sm}, {u"LuHf"_s, 1.867e-11},        {u"KAr"_s, 5.543e-10},
+        {u"Ar-Ar"_s, 5.543e-10},        {u"Re-Os"_s, 1.666e-11},       {u"Th-Pb"_s, 4.9475e-11}};
     const QHash<QString, QStringList> variables{
-        {u"Rb-Sr"_s,
+        {u"RbSr"_s,
          {u"Rb87Sr86"_s, u"Rb87Sr86e"_s, u"Rb87Sr86t"_s, u"Sr87Sr86"_s, u"Sr87Sr86e"_s, u"Sr87Sr86t"_s,
           u"RbSrRho"_s}},
-        {u"Sm-Nd"_s,
+        {u"SmNd"_s,
          {u"Sm147Nd144"_s, u"Sm147Nd144e"_s, u"Sm147Nd144t"_s, u"Nd143Nd144"_s, u"Nd143Nd144e"_s,
           u"Nd143Nd144t"_s, u"SmNdRho"_s}}};
     const QDate baseDate(1995, 1, 1);

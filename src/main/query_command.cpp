@@ -5,10 +5,13 @@
 #include "core/interaction.h"
 #include "data/dataset.h"
 #include "data/dmKV.h"
+#include "data/read_only_scope.h"
 #include "main/query_definition.h"
 
 #include <algorithm>
 #include <cmath>
+
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -80,11 +83,7 @@ void addConditions(QStringList &lines, const QueryDefinition &definition, int fi
 // The date in thousandths of the age unit, as IAge stores it.
 QString thousandths(const QString &text)
 {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        throw InputError(u"'%1' is not a valid date (a number of the age unit)."_s.arg(text.trimmed()));
-    return QString::number(std::llround(value * 1000));
+    return QString::number(std::llround(QueryDefinition::dateValue(text) * 1000));
 }
 
 // Shows the busy window for its lifetime, so that no way out of a command leaves it on screen.
@@ -145,6 +144,22 @@ QStringList QueryCommand::queryLines(const QueryDefinition &definition)
     else if (definition.decayConstants == QueryDefinition::DecayConstants::WithUncertainties)
         lines << u"AND "_s << u"ISORGR30.SigmaPercentDC1 > 0.0001"_s;
     lines << orderLines[definition.order];
+    return lines;
+}
+
+QStringList QueryCommand::countOfText(const QStringList &queryLines)
+{
+    // The count is the text's own rows: any text that runs as Query1 counts, and a text that is not
+    // one statement that reads is refused here, before Query1 runs. Its final ORDER BY only costs time.
+    QStringList inner = queryLines;
+    while (!inner.isEmpty() && inner.last().trimmed().isEmpty())
+        inner.removeLast();
+    static const QRegularExpression orderLine(u"^\\s*order\\s+by\\b"_s,
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (inner.size() > 1 && orderLine.match(inner.last()).hasMatch())
+        inner.removeLast();
+    QStringList lines{u"select count(*) from ("_s};
+    lines << inner << u") kvcount"_s;
     return lines;
 }
 
@@ -219,7 +234,7 @@ bool QueryCommand::execute(QueryDefinition &definition)
     const QStringList count = countLines(lines);
     m_dm.QCount->setSql(count);
     m_checksCountText = count.join(u'\n');
-    const bool ok = run();
+    const bool ok = run(false);
     // The busy window goes before the error box, so that the box is not read as still running.
     busy.done();
     if (!ok)
@@ -232,27 +247,38 @@ bool QueryCommand::reapply(const QString &developerText)
     BusyWindow busy(m_ui, u"Executing query ...."_s);
     beginRun();
     const QStringList lines = memoLines(developerText);
-    const QStringList count = countLines(lines);
+    const QStringList count = countOfText(lines);
     m_dm.QCount->setSql(count);
     m_checksCountText = count.join(u'\n');
     m_dm.Query1->setSql(lines);
     m_developerText = developerText;
-    const bool ok = run();
+    const bool ok = run(true);
     busy.done();
     if (!ok)
         m_ui.error(m_lastError);
     return ok;
 }
 
-bool QueryCommand::run()
+bool QueryCommand::run(bool typedText)
 {
     Dataset &query = *m_dm.Query1;
     Dataset &count = *m_dm.QCount;
     try {
-        query.prepare();
-        query.open();
-        count.prepare();
-        count.open();
+        {
+            // The engine refuses any write while the texts run: a text typed on the "Developer" tab
+            // may only read. The count goes first there, as it refuses what is not one select.
+            ReadOnlyScope readOnly(*query.connection());
+            if (typedText) {
+                count.prepare();
+                count.open();
+            }
+            query.prepare();
+            query.open();
+            if (!typedText) {
+                count.prepare();
+                count.open();
+            }
+        }
         m_recordCount = count.isEmpty() ? 0 : count.value(count.fieldNames().value(0)).toInt();
         m_recordCountText = QString::number(m_recordCount);
         m_dm.QResults->open();

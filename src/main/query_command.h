@@ -25,6 +25,9 @@ public:
     /// The count query for a text of Query1's shape: the count select and the from line, then the
     /// lines from the eighth up to the last but one when there are at least nine.
     static QStringList countLines(const QStringList &queryLines);
+    /// The count query of a text typed on the "Developer" tab: the text's own rows, counted by
+    /// wrapping it (without its final ORDER BY line) as a subquery.
+    static QStringList countOfText(const QStringList &queryLines);
     /// Whether "Initial and model ratios (&Grouped)" is enabled after a query: a value in one of rows
     /// 10 to 14 and "&Initial and model ratios" enabled.
     static bool groupedEnabled(const QueryDefinition &definition, bool initialRatiosEnabled);
@@ -60,7 +63,7 @@ private:
     void beginRun();
     /// Runs Query1 and the count; on an engine error keeps its message in lastError (shown by the
     /// caller once the busy window is closed).
-    bool run();
+    bool run(bool typedText);
 
     TdmKVResults &m_dm;
     Interaction &m_ui;

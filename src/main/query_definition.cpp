@@ -179,16 +179,25 @@ void QueryDefinition::removeFromSelection(int column, int row)
         --m_counts[row];
 }
 
-QString QueryDefinition::formatDate(const QString &text)
+double QueryDefinition::dateValue(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return {};
     bool ok = false;
     const double value = trimmed.toDouble(&ok);
     if (!ok || !std::isfinite(value))
         throw InputError(u"'%1' is not a valid date (a number of the age unit)."_s.arg(trimmed));
-    return u"  "_s + QString::number(value, 'f', 2);
+    // IAge holds thousandths in 32 bits: a limit beyond them would wrap into the opposite condition.
+    if (std::fabs(value * 1000) > 2147483647.0)
+        throw InputError(
+            u"'%1' is not a valid date: dates lie within ±2147483.647 of the age unit."_s.arg(trimmed));
+    return value;
+}
+
+QString QueryDefinition::formatDate(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return {};
+    return u"  "_s + QString::number(dateValue(text), 'f', 2);
 }
 
 void QueryDefinition::prepareForQuery()

@@ -105,6 +105,8 @@ public:
     /// Throws InputError when it is no number.
     void leaveFromDate() { fromDateText = formatDate(fromDateText); }
     void leaveToDate() { toDateText = formatDate(toDateText); }
+    /// A date box's number; InputError when it is none or lies beyond what IAge can hold.
+    static double dateValue(const QString &text);
     static QString formatDate(const QString &text);
 
     // Order and statistics

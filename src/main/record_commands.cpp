@@ -167,8 +167,10 @@ DialogDecayConstants decayConstantsOf(TdmKVResults &dm, const QString &isotopeSy
 std::optional<int> thousandthsOf(const QString &text)
 {
     const auto v = numberOf(text);
-    if (!v || std::fabs(*v) > 2.0e6)
+    if (!v)
         return std::nullopt;
+    if (std::fabs(*v) > 2.0e6)
+        throw InputError(u"%1 Ma is out of range for a date."_s.arg(text.trimmed()));
     return roundToThousandths(*v);
 }
 
@@ -192,9 +194,17 @@ bool acceptNewRecord(TdmKVResults &dm, Interaction &ui, const NewRecordValues &v
         d.setValue(u"AgeUnits"_s, values.AgeUnits);
         const QList<std::pair<QString, QString>> ages{
             {u"IAge"_s, values.date}, {u"IAgePError"_s, values.plus}, {u"IAgeMError"_s, values.minus}};
-        for (const auto &[field, text] : ages)
-            if (const auto v = thousandthsOf(text))
-                d.setValue(field, *v);
+        bool converted = true;
+        for (const auto &[field, text] : ages) {
+            try {
+                if (const auto v = thousandthsOf(text))
+                    d.setValue(field, *v);
+            } catch (const InputError &) {
+                converted = false; // the field keeps its value; the others are still taken
+            }
+        }
+        if (!converted)
+            ui.warning(u"Problem converting age to integer*1000"_s);
         if (values.defaultDecayConstants) {
             d.setValue(u"DecayConst1"_s, constants.DecayConst1);
             d.setValue(u"DecayConst2"_s, constants.DecayConst2);
@@ -297,7 +307,10 @@ bool deleteRecord(TdmKVResults &dm, Interaction &ui)
         c.exec(u"delete from SmpReg where RecordID = ? and IsoSystem = ?"_s, {id, system});
         for (const QString &table :
              {u"Grouping"_s, u"Province"_s, u"Terrane"_s, u"IsoOrogenic"_s, u"IsoChemType"_s, u"SourceA"_s,
-              u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s, u"IsoLab"_s})
+              u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s, u"IsoLab"_s,
+              // images and who-for rows too: the next new record takes this RecordID again, and
+              // would show them as its own
+              u"IsoImages"_s, u"IsoFor"_s})
             c.exec(u"delete from %1 where RecordID = ?"_s.arg(table), {id});
         // The record as it was read: one another user changed meanwhile is not deleted.
         dm.QResults->remove();
@@ -509,8 +522,12 @@ bool ageBoxDoubleClicked(TdmKVResults &dm, Interaction &ui, const QString &store
 
 void importImage(TdmKVResults &dm, const QString &path)
 {
-    ignoreErrors([&] { dm.QImages->post(); });
-    if (!dm.QImages->isOpen() || dm.QImages->isEmpty())
+    // The picture goes to the row the user stands on: a new row that cannot be stored gets none,
+    // rather than a row of the same key stored before.
+    Dataset &images = *dm.QImages;
+    if (images.isOpen() && images.state() != Dataset::State::Browse && !images.post())
+        throw InputError(u"The image row could not be stored, so its picture was not imported."_s);
+    if (!images.isOpen() || images.isEmpty())
         throw InputError(u"Add an image row to the record before importing its picture."_s);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -521,7 +538,16 @@ void importImage(TdmKVResults &dm, const QString &path)
     const bool metafile = suffix == u"wmf"_s || suffix == u"emf"_s;
     if (bytes.isEmpty() || (!metafile && QImage::fromData(bytes).isNull()))
         throw FileError(u"%1 is not a picture Kelvora can read (JPEG, PNG, TIFF, BMP or icon)."_s.arg(path));
-    Dataset &images = *dm.QImages;
+    // Type and number tell a record's images apart: a row that shares them with another cannot be
+    // written alone, so it is refused before anything is written.
+    const QVariantList key{images.value(u"RecordID"_s), images.value(u"ImageTypeID"_s),
+                           images.value(u"ImageID"_s)};
+    QSqlQuery same = dm.KVResults.exec(
+        u"select count(*) from IsoImages where RecordID = ? and ImageTypeID = ? and ImageID = ?"_s, key);
+    if (same.next() && same.value(0).toInt() > 1)
+        throw InputError(
+            u"Another image of this record has the type %1 and the number %2: give this one a "
+            u"number of its own before you import its picture."_s.arg(key[1].toString(), key[2].toString()));
     QSqlQuery q = dm.KVResults.exec(
         u"update IsoImages set Graphic = ? where RecordID = ? and ImageTypeID = ? and ImageID = ?"_s,
         {bytes, images.value(u"RecordID"_s), images.value(u"ImageTypeID"_s), images.value(u"ImageID"_s)});
@@ -588,6 +614,25 @@ bool postRecord(TdmKVResults &dm, Interaction &ui)
     return postReported(r, ui);
 }
 
+bool hasPendingEdits(const TdmKVResults &dm)
+{
+    for (const Dataset *d : dm.datasets())
+        if (d->state() == Dataset::State::Edit || d->state() == Dataset::State::Insert)
+            return true;
+    return false;
+}
+
+bool postPendingEdits(TdmKVResults &dm, Interaction &ui)
+{
+    for (Dataset *d : dm.datasets()) {
+        if (d->state() != Dataset::State::Edit && d->state() != Dataset::State::Insert)
+            continue;
+        if (!(d == dm.QResults ? postRecord(dm, ui) : postReported(*d, ui)))
+            return false;
+    }
+    return true;
+}
+
 void setDetailDefaults(TdmKVResults &dm, Dataset &detail)
 {
     if (detail.state() != Dataset::State::Insert)
@@ -603,8 +648,12 @@ void setDetailDefaults(TdmKVResults &dm, Dataset &detail)
         detail.setValue(u"SourceID"_s, u"not defined"_s);
         detail.setValue(u"SourceNum"_s, 416);
     } else if (&detail == dm.QImages) {
+        // Images of a record are told apart by their type and number: a new one takes the next number.
+        QSqlQuery q = dm.KVResults.exec(
+            u"select max(ImageID) from IsoImages where RecordID = ? and ImageTypeID = 'N'"_s,
+            {currentRecordID(dm)});
         detail.setValue(u"ImageTypeID"_s, u"N"_s);
-        detail.setValue(u"ImageID"_s, 1);
+        detail.setValue(u"ImageID"_s, (q.next() && !q.value(0).isNull() ? q.value(0).toInt() : 0) + 1);
     }
 }
 

@@ -52,6 +52,7 @@ int startNewRecord(TdmKVResults &dm);
 /// The decay constants the "System" box takes from the IsoSys row of a system.
 DialogDecayConstants decayConstantsOf(TdmKVResults &dm, const QString &isotopeSystem);
 /// Reads a date box: the number of thousandths of a Ma, or nothing when the text is no number.
+/// InputError for a number beyond 2,000,000 Ma, which the stored thousandths cannot hold.
 std::optional<int> thousandthsOf(const QString &text);
 /// The dialog's OK on the started row: descriptors, dates, decay constants, post, reference link.
 /// Returns false (the failure flag set) when the row could not be stored. When another user took the
@@ -100,6 +101,12 @@ QString writeFailureText(const QString &what, const DatabaseError &error);
 
 /// A record navigator's Post: stamps DateString with today's date and posts QResults.
 bool postRecord(TdmKVResults &dm, Interaction &ui);
+/// Before a command that closes or re-reads the datasets (a query, a tab change, closing the window):
+/// posts every row in edit or insert, the record's own row as its Post button does. False, with the
+/// refusal shown, when one could not be stored; the command must then stop, so nothing typed is lost.
+bool postPendingEdits(TdmKVResults &dm, Interaction &ui);
+/// Whether any row of the data module is in edit or insert.
+bool hasPendingEdits(const TdmKVResults &dm);
 
 /// Gives a new detail row the record's RecordID and the defaults of its panel (by dataset name).
 void setDetailDefaults(TdmKVResults &dm, Dataset &detail);

@@ -222,8 +222,8 @@ void TestWorkbookFormats::badInput_data()
     QTest::newRow("picture named .xls") << u"picture.xls"_s << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
                                         << u"not an Excel workbook"_s;
     QTest::newRow("text named .xls") << u"text.xls"_s << QByteArray("a,b\n1,2\n") << u"not an Excel workbook"_s;
-    QTest::newRow("binary named .csv") << u"binary.csv"_s << QByteArray("a,b\0\1\2", 7) << u"not an Excel workbook"_s;
-    QTest::newRow("Latin-1 csv") << u"latin.csv"_s << QByteArray("caf\xe9,1\n") << u"not UTF-8"_s;
+    QTest::newRow("binary named .csv")
+        << u"binary.csv"_s << QByteArray("a,b\0\1\2", 7) << u"not an Excel workbook"_s;
     QTest::newRow("open quote csv") << u"quote.csv"_s << QByteArray("a,\"b\n") << u"not closed"_s;
     QTest::newRow("endless csv field") << u"endless.csv"_s << (QByteArray("a,\"") + QByteArray(3 << 20, 'b'))
                                        << u"longer than"_s;

@@ -65,6 +65,15 @@ void TestDialectAdapter::forSqlite_data()
         << u"select * from (\nselect a.x from a join b on a.k = b.k\n) order by x"_s;
     QTest::newRow("subquery in from, unchanged")
         << u"select q.x from (select x from a, b) q, c"_s << u"select q.x from (select x from a, b) q, c"_s;
+    QTest::newRow("count around a text: the text is adapted")
+        << u"select count(*) from (\nselect a.x from a, b\n) kvcount"_s
+        << u"select count(*) from (\nselect a.x from a CROSS JOIN b\n) kvcount"_s;
+    QTest::newRow("count around an ordered text")
+        << u"select count(*) from (select a.x from a, b order by x) as n"_s
+        << u"select count(*) from (select * from (\nselect a.x from a CROSS JOIN b\n) order by x) as n"_s;
+    QTest::newRow("subquery joined to more, unchanged")
+        << u"select count(*) from (select x from a, b) q join c on q.x = c.x"_s
+        << u"select count(*) from (select x from a, b) q join c on q.x = c.x"_s;
     QTest::newRow("compound select, unchanged") << u"select x from a, b union select x from c order by x"_s
                                                 << u"select x from a, b union select x from c order by x"_s;
     QTest::newRow("open quote, unchanged")

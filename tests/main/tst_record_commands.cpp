@@ -5,6 +5,8 @@
 #include "data/dmKV.h"
 #include "data/installation.h"
 #include "main/lookup_tables.h"
+#include "main/query_command.h"
+#include "main/query_definition.h"
 #include "main/record_commands.h"
 #include "test_support.h"
 
@@ -162,6 +164,12 @@ private slots:
     void navigationKeepsDetailsOnTheRecord();
     void importImage_data();
     void importImage();
+    void twoPicturesInOneRecord_data() { test::addBackendRows(); }
+    void twoPicturesInOneRecord();
+    void deletedRecordLeavesNothingToTheNext_data() { test::addBackendRows(); }
+    void deletedRecordLeavesNothingToTheNext();
+    void newRecordsAreFoundByTheQuery_data() { test::addBackendRows(); }
+    void newRecordsAreFoundByTheQuery();
     void lookupSearch_data();
     void lookupSearch();
     void unitsFollowTheArea();
@@ -199,6 +207,9 @@ void TestRecordCommands::newRecord_data()
             << backend << u"1.5"_s << u"na"_s << true << u"not defined"_s << 1500 << 0.0 << 1;
         QTest::newRow(b + " reference chosen")
             << backend << u"abc"_s << u"U-Pb"_s << false << u"Walraven (1990)"_s << 0 << -1.0 << 2;
+        // beyond what the thousandths hold: said, and the date left at 0
+        QTest::newRow(b + " date out of range")
+            << backend << u"2000001"_s << u"U-Pb"_s << true << u"not defined"_s << 0 << 9.8485e-10 << 1;
     }
 }
 
@@ -222,7 +233,9 @@ void TestRecordCommands::newRecord()
     v.defaultDecayConstants = defaultDc;
     v.reference = reference;
     QCOMPARE(kv::newRecord(f.dm, f.ui, v), 5664);
-    QCOMPARE(f.ui.messages(), QStringList());
+    QCOMPARE(f.ui.messages(), date == u"2000001"_s
+                                  ? QStringList{u"warning: Problem converting age to integer*1000"_s}
+                                  : QStringList());
     QSqlQuery q = f.dm.KVResults.exec(u"select IAge, IAgePError, IAgeMError, DecayConst2, CountryAbr, "
                                       u"UnitName, MethodAbr, PrefLevel, AgeUnits "
                                       u"from IsoRgr30 where RecordID = 5664"_s);
@@ -375,11 +388,11 @@ void TestRecordCommands::deleteRecord()
     for (const QString &table : {u"Grouping"_s, u"Province"_s, u"IsoOrogenic"_s, u"IsoChemType"_s,
                                  u"SourceA"_s, u"IsoOther"_s, u"IsoInit"_s, u"IsoStatistics"_s, u"IsoLab"_s})
         QVERIFY2(f.count(detailCount.arg(table), {5576}) == 0, qPrintable(table));
-    // the sample of the other isotope system stays, and so do images and who-for rows
+    // the sample of the other isotope system stays; images and who-for rows go with the record
     QCOMPARE(f.count(detailCount.arg(u"SmpReg"_s), {5576}), 1);
     QCOMPARE(f.scalar(u"select IsoSystem from SmpReg where RecordID = 5576"_s).toString(), u"U-Pb"_s);
-    QCOMPARE(f.count(detailCount.arg(u"IsoImages"_s), {5576}), 1);
-    QCOMPARE(f.count(detailCount.arg(u"IsoFor"_s), {5576}), 1);
+    QCOMPARE(f.count(detailCount.arg(u"IsoImages"_s), {5576}), 0);
+    QCOMPARE(f.count(detailCount.arg(u"IsoFor"_s), {5576}), 0);
     // the other records keep theirs
     QCOMPARE(f.count(detailCount.arg(u"Province"_s), {5663}), 4);
     // the record view moves on to a stored record
@@ -468,15 +481,21 @@ void TestRecordCommands::dateBoxes_data()
     QTest::newRow("spaces") << u" 3300 "_s << 3300000;
     QTest::newRow("empty") << u""_s << -1;
     QTest::newRow("word") << u"old"_s << -1;
-    QTest::newRow("too large for the column") << u"1e9"_s << -1;
+    QTest::newRow("largest") << u"2000000"_s << 2000000000;
+    QTest::newRow("too large for the column") << u"1e9"_s << -2; // -2: refused
+    QTest::newRow("too small") << u"-2000000.5"_s << -2;
 }
 
 void TestRecordCommands::dateBoxes()
 {
     QFETCH(QString, text);
     QFETCH(int, thousandths);
-    const auto v = thousandthsOf(text);
-    QCOMPARE(v.has_value() ? *v : -1, thousandths);
+    try {
+        const auto v = thousandthsOf(text);
+        QCOMPARE(v.has_value() ? *v : -1, thousandths);
+    } catch (const InputError &) {
+        QCOMPARE(-2, thousandths);
+    }
 }
 
 void TestRecordCommands::ageBoxes()
@@ -596,6 +615,93 @@ void TestRecordCommands::importImage()
     QCOMPARE(f.scalar(u"select Graphic from IsoImages where RecordID = 5576"_s).toByteArray(), bytes);
 }
 
+void TestRecordCommands::twoPicturesInOneRecord()
+{
+    // A second image row takes the next number, and its picture never replaces the first one's.
+    QFETCH(QString, backend);
+    Fixture f(backend);
+    f.query();
+    QTemporaryDir dir;
+    const auto picture = [&](const QString &name, Qt::GlobalColor color) {
+        QImage image(4, 3, QImage::Format_RGB32);
+        image.fill(color);
+        const QString path = dir.filePath(name);
+        image.save(path, "PNG");
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return std::pair{path, file.readAll()};
+    };
+    const auto [first, firstBytes] = picture(u"outcrop.png"_s, Qt::red);
+    const auto [second, secondBytes] = picture(u"thin-section.png"_s, Qt::blue);
+    Dataset &images = *f.dm.QImages;
+    kv::importImage(f.dm, first);
+    images.insert();
+    setDetailDefaults(f.dm, images);
+    QCOMPARE(images.value(u"ImageID"_s).toInt(), 2);
+    kv::importImage(f.dm, second); // posts the new row first
+    QCOMPARE(f.count(detailCount.arg(u"IsoImages"_s), {5576}), 2);
+    QCOMPARE(f.scalar(u"select Graphic from IsoImages where RecordID = 5576 and ImageID = 1"_s).toByteArray(),
+             firstBytes);
+    QCOMPARE(f.scalar(u"select Graphic from IsoImages where RecordID = 5576 and ImageID = 2"_s).toByteArray(),
+             secondBytes);
+    // a row given the type and number of another gets no picture, and the stored ones keep theirs
+    images.insert();
+    images.setValue(u"RecordID"_s, 5576);
+    images.setValue(u"ImageTypeID"_s, u"N"_s);
+    images.setValue(u"ImageID"_s, 1);
+    QVERIFY_THROWS_EXCEPTION(InputError, kv::importImage(f.dm, second));
+    QCOMPARE(f.scalar(u"select Graphic from IsoImages where RecordID = 5576 and ImageID = 1"_s).toByteArray(),
+             firstBytes);
+}
+
+void TestRecordCommands::deletedRecordLeavesNothingToTheNext()
+{
+    // The next new record takes the largest RecordID plus one: after the largest was deleted, its number
+    // again, which must come without the deleted record's rows.
+    QFETCH(QString, backend);
+    Fixture f(backend);
+    f.query();
+    const int id = kv::newRecord(f.dm, f.ui, NewRecordValues{});
+    f.dm.KVResults.exec(u"insert into IsoImages (RecordID, ImageTypeID, ImageID) values (?, 'N', 1)"_s, {id});
+    f.dm.KVResults.exec(u"insert into IsoFor (RecordID, WhoForID) values (?, 'CGS')"_s, {id});
+    f.dm.KVResults.exec(u"insert into Province (RecordID, Province) values (?, 'Limpopo')"_s, {id});
+    f.query(u"RecordID = %1"_s.arg(id));
+    f.ui.queueAnswers({Interaction::Answer::Yes});
+    QVERIFY(kv::deleteRecord(f.dm, f.ui));
+    f.query();
+    QCOMPARE(kv::newRecord(f.dm, f.ui, NewRecordValues{}), id);
+    for (const auto &[table, rows] :
+         {std::pair{u"IsoImages"_s, 0}, std::pair{u"IsoFor"_s, 0}, std::pair{u"Province"_s, 0},
+          std::pair{u"Grouping"_s, 1}, std::pair{u"SourceA"_s, 1}, std::pair{u"IsoLab"_s, 1}})
+        QVERIFY2(f.count(detailCount.arg(table), {id}) == rows, qPrintable(table));
+}
+
+void TestRecordCommands::newRecordsAreFoundByTheQuery()
+{
+    // A record made with the dialog's defaults and a T(DM) record carry codes of the program's own; the
+    // installation's lookup rows let the nine-table query find them.
+    QFETCH(QString, backend);
+    Fixture f(backend);
+    Connection &r = f.dm.KVResults;
+    // the lookups of the copied record's own codes, as a real database has them
+    r.exec(u"insert into Material (MaterialAbr) values ('zr')"_s);
+    r.exec(u"insert into Methods (MethodAbr) values ('I')"_s);
+    f.query(u"RecordID = 5663"_s);
+    const int defaults = kv::newRecord(f.dm, f.ui, NewRecordValues{});
+    const int tdm = kv::newEquivalentTDM(f.dm, f.ui);
+    QCOMPARE(f.scalar(u"select IsotopeSystem from IsoRgr30 where RecordID = ?"_s, {tdm}).toString(),
+             u"SmNd"_s);
+
+    QueryDefinition everything;
+    everything.prefLevelChecked = false;
+    QueryCommand command(f.dm, f.ui);
+    QVERIFY2(command.execute(everything), qPrintable(command.lastError()));
+    QList<int> found;
+    for (f.dm.Query1->first(); !f.dm.Query1->eof(); f.dm.Query1->next())
+        found << f.dm.Query1->value(u"RecordID"_s).toInt();
+    QVERIFY2(found.contains(defaults) && found.contains(tdm), qPrintable(QString::number(found.size())));
+}
+
 void TestRecordCommands::lookupSearch_data()
 {
     QTest::addColumn<QString>("typed");
@@ -637,7 +743,7 @@ void TestRecordCommands::unitsFollowTheArea()
     closeLookupEditor(f.dm);
     QVERIFY(!f.dm.Suite->isOpen());
     reopenAfterLookupEditor(f.dm);
-    QCOMPARE(f.dm.Suite->recordCount(), 3);
+    QCOMPARE(f.dm.Suite->recordCount(), 4); // with the installation's "UNDEFINED"
     // opened again with the remembered area
     openLookupEditor(f.dm, u"BWA"_s);
     QCOMPARE(f.dm.Suite->recordCount(), 1);

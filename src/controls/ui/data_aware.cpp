@@ -2,6 +2,7 @@
 #include "controls/ui/data_aware.h"
 
 #include "core/errors.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 
 using namespace Qt::StringLiterals;
@@ -36,31 +37,42 @@ bool FieldLink::write(const QVariant &value)
 {
     if (!canWrite())
         return false;
-    try {
+    const bool written = guarded(m_ui, [&] {
         if (m_dataset->state() == Dataset::State::Browse) {
             const QVariant old = m_dataset->value(m_field);
             if (old == value || (old.isNull() && value.toString().isEmpty()))
-                return true; // nothing changed: stay in browse
+                return; // nothing changed: stay in browse
             m_dataset->edit();
         }
         m_dataset->setValue(m_field, value);
-        return true;
-    } catch (const Error &e) {
-        m_ui.error(e.message());
+    });
+    if (!written)
         emit refresh();
-        return false;
-    }
+    return written;
 }
 
 namespace {
 
+QVariant shownValue(const FieldLink &link)
+{
+    try {
+        return link.dataset()->value(link.field());
+    } catch (const Error &) {
+        return {};
+    }
+}
+
 QString shownText(const FieldLink &link, bool forEditing)
 {
     Dataset *d = link.dataset();
-    if (!d || !d->isOpen() || link.field().isEmpty() || (d->isEmpty() && d->state() != Dataset::State::Insert) ||
-        !d->hasField(link.field()))
-        return {};
-    return forEditing ? d->value(link.field()).toString() : d->displayText(link.field());
+    try {
+        if (!d || !d->isOpen() || link.field().isEmpty() ||
+            (d->isEmpty() && d->state() != Dataset::State::Insert) || !d->hasField(link.field()))
+            return {};
+        return forEditing ? d->value(link.field()).toString() : d->displayText(link.field());
+    } catch (const Error &) {
+        return {}; // a row that cannot be read shows nothing; the command that moved there says why
+    }
 }
 
 } // namespace
@@ -68,13 +80,16 @@ QString shownText(const FieldLink &link, bool forEditing)
 DbEdit::DbEdit(Interaction &ui, QWidget *parent) : QLineEdit(parent), m_link(this, ui)
 {
     connect(&m_link, &FieldLink::refresh, this, &DbEdit::showValue);
-    connect(this, &QLineEdit::editingFinished, this, [this] {
-        if (!m_showing && isModified()) {
-            setModified(false);
-            m_link.write(text());
-        }
-    });
+    connect(this, &QLineEdit::editingFinished, this, &DbEdit::commit);
     showValue();
+}
+
+void DbEdit::commit()
+{
+    if (!m_showing && isModified()) {
+        setModified(false);
+        m_link.write(text());
+    }
 }
 
 void DbEdit::showValue()
@@ -99,10 +114,15 @@ void DbMemo::showValue()
     setReadOnly(!m_link.canWrite());
 }
 
-void DbMemo::focusOutEvent(QFocusEvent *event)
+void DbMemo::commit()
 {
     if (toPlainText() != m_shown)
         m_link.write(toPlainText());
+}
+
+void DbMemo::focusOutEvent(QFocusEvent *event)
+{
+    commit();
     QPlainTextEdit::focusOutEvent(event);
 }
 
@@ -133,7 +153,7 @@ void DbCheckBox::showValue()
     Dataset *d = m_link.dataset();
     bool on = false;
     if (d && d->isOpen() && d->hasField(m_link.field()) && !(d->isEmpty() && d->state() == Dataset::State::Browse)) {
-        const QVariant v = d->value(m_link.field());
+        const QVariant v = shownValue(m_link);
         on = m_checked.metaType().id() == QMetaType::QString ? v.toString() == m_checked.toString()
                                                               : (!v.isNull() && v.toDouble() != 0);
     }
@@ -166,12 +186,15 @@ void DbLookupComboBox::reloadList()
     clear();
     if (m_list && m_list->isOpen()) {
         // Read the list through the row accessor so the list dataset's own cursor stays where it is.
-        for (int row = 0;; ++row) {
-            const QVariant key = m_list->valueAt(row, m_keyField);
-            if (key.isNull() && m_list->valueAt(row, m_listField).isNull() && row >= m_list->recordCount())
-                break;
-            addItem(m_list->valueAt(row, m_listField).toString(), key);
-        }
+        guarded(m_link.interaction(), [&] {
+            for (int row = 0;; ++row) {
+                const QVariant key = m_list->valueAt(row, m_keyField);
+                if (key.isNull() && m_list->valueAt(row, m_listField).isNull() &&
+                    row >= m_list->recordCount())
+                    break;
+                addItem(m_list->valueAt(row, m_listField).toString(), key);
+            }
+        });
     }
     if (!m_link.dataset())
         setCurrentIndex(-1); // a plain picker starts again with no choice
@@ -190,7 +213,7 @@ void DbLookupComboBox::showValue()
     Dataset *d = m_link.dataset();
     int index = d ? -1 : currentIndex();
     if (d && d->isOpen() && d->hasField(m_link.field()) && !(d->isEmpty() && d->state() == Dataset::State::Browse)) {
-        const QVariant v = d->value(m_link.field());
+        const QVariant v = shownValue(m_link);
         for (int i = 0; i < count(); ++i)
             if (itemData(i).toString() == v.toString()) {
                 index = i;

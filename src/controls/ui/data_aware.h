@@ -28,6 +28,7 @@ public:
     /// Writes a value the user entered; errors (a wrong number, a read-only dataset) are shown.
     bool write(const QVariant &value);
     bool canWrite() const;
+    Interaction &interaction() const { return m_ui; }
 
 signals:
     /// The widget should show the field anew.
@@ -49,6 +50,8 @@ public:
     DbEdit(Interaction &ui, QWidget *parent = nullptr);
     FieldLink &link() { return m_link; }
     void setField(Dataset *dataset, const QString &field) { m_link.setField(dataset, field); }
+    /// Writes what was typed to the field, as leaving the box does.
+    void commit();
 
 private:
     void showValue();
@@ -65,6 +68,8 @@ public:
     DbMemo(Interaction &ui, QWidget *parent = nullptr);
     FieldLink &link() { return m_link; }
     void setField(Dataset *dataset, const QString &field) { m_link.setField(dataset, field); }
+    /// Writes what was typed to the field, as leaving the memo does.
+    void commit();
 
 protected:
     void focusOutEvent(QFocusEvent *event) override;

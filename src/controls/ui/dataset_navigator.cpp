@@ -2,6 +2,7 @@
 #include "controls/ui/dataset_navigator.h"
 
 #include "core/errors.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 #include "data/dataset.h"
 
@@ -59,6 +60,20 @@ void DatasetNavigator::setDataset(Dataset *dataset)
     updateButtons();
 }
 
+void DatasetNavigator::setEditDataset(Dataset *dataset)
+{
+    for (const auto &c : std::as_const(m_editConnections))
+        disconnect(c);
+    m_editConnections.clear();
+    m_editDataset = dataset;
+    if (dataset) {
+        for (auto signal : {&Dataset::afterScroll, &Dataset::stateChanged, &Dataset::afterOpen,
+                            &Dataset::afterClose, &Dataset::afterPost, &Dataset::afterDelete})
+            m_editConnections << connect(dataset, signal, this, &DatasetNavigator::updateButtons);
+    }
+    updateButtons();
+}
+
 void DatasetNavigator::setVisibleButtons(Buttons buttons)
 {
     for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it)
@@ -67,10 +82,11 @@ void DatasetNavigator::setVisibleButtons(Buttons buttons)
 
 void DatasetNavigator::click(Button which)
 {
-    Dataset *d = m_dataset;
+    const bool edits = which & (Insert | Delete | Edit | Post | Cancel);
+    Dataset *d = edits ? editDataset() : m_dataset.data();
     if (!d || !d->isOpen())
         return;
-    try {
+    guarded(m_ui, [&] {
         switch (which) {
         case First:
             d->first();
@@ -106,28 +122,31 @@ void DatasetNavigator::click(Button which)
         case AllButtons:
             break;
         }
-    } catch (const Error &e) {
-        m_ui.error(e.message());
-    }
+    });
     updateButtons();
     emit clicked(which);
 }
 
 void DatasetNavigator::updateButtons()
 {
+    // Walking follows the walked dataset, editing the edited one: each button is offered only when the
+    // dataset it acts on can do it.
     Dataset *d = m_dataset;
+    Dataset *e = editDataset();
     const bool open = d && d->isOpen();
     const bool browsing = open && d->state() == Dataset::State::Browse;
-    const bool editing = open && !browsing;
     const bool empty = !open || d->isEmpty();
-    const bool live = open && d->isLive();
+    const bool editOpen = e && e->isOpen() && e->isLive();
+    const bool editBrowsing = editOpen && e->state() == Dataset::State::Browse;
+    const bool editing = editOpen && !editBrowsing;
+    const bool editEmpty = !editOpen || e->isEmpty();
     m_buttons[First]->setEnabled(browsing && !empty && !d->bof());
     m_buttons[Prior]->setEnabled(browsing && !empty && !d->bof());
     m_buttons[Next]->setEnabled(browsing && !empty && !d->eof());
     m_buttons[Last]->setEnabled(browsing && !empty && !d->eof());
-    m_buttons[Insert]->setEnabled(live && browsing);
-    m_buttons[Delete]->setEnabled(live && browsing && !empty);
-    m_buttons[Edit]->setEnabled(live && browsing);
+    m_buttons[Insert]->setEnabled(editBrowsing);
+    m_buttons[Delete]->setEnabled(editBrowsing && !editEmpty);
+    m_buttons[Edit]->setEnabled(editBrowsing && !editEmpty);
     m_buttons[Post]->setEnabled(editing);
     m_buttons[Cancel]->setEnabled(editing);
     m_buttons[Refresh]->setEnabled(browsing);

@@ -40,6 +40,10 @@ public:
 
     void setDataset(Dataset *dataset);
     Dataset *dataset() const { return m_dataset; }
+    /// The dataset that Insert, Delete, Edit, Post and Cancel act on and are enabled by, when it is not
+    /// the one walked (a record navigator walks the result set and edits the record's own row).
+    void setEditDataset(Dataset *dataset);
+    Dataset *editDataset() const { return m_editDataset ? m_editDataset.data() : m_dataset.data(); }
     void setVisibleButtons(Buttons buttons);
     /// Asks "Delete record?" before a delete (on by default).
     void setConfirmDelete(bool confirm) { m_confirmDelete = confirm; }
@@ -57,9 +61,11 @@ private:
 
     Interaction &m_ui;
     QPointer<Dataset> m_dataset;
+    QPointer<Dataset> m_editDataset;
     QHash<Button, QToolButton *> m_buttons;
     bool m_confirmDelete = true;
     QList<QMetaObject::Connection> m_connections;
+    QList<QMetaObject::Connection> m_editConnections;
 };
 
 } // namespace kv

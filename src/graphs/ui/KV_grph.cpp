@@ -5,6 +5,7 @@
 #include "controls/ui/workbook_view.h"
 #include "controls/workbook_format.h"
 #include "core/errors.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 #include "graphs/graph_date.h"
 #include "graphs/ui/KV_selpg.h"
@@ -65,7 +66,7 @@ TfmKVGraph::TfmKVGraph(DateGraph &graph, Interaction &ui, QWidget *parent)
     buttons->addStretch();
     layout->addLayout(buttons);
     connect(bbClose, &QPushButton::clicked, this, &QDialog::accept);
-    connect(bbSave, &QPushButton::clicked, this, &TfmKVGraph::bbSaveClick);
+    connect(bbSave, &QPushButton::clicked, this, [this] { guarded(m_ui, [this] { bbSaveClick(); }); });
 
     pc1 = new QTabWidget(this);
     pc1->setObjectName(u"pc1"_s);
@@ -146,15 +147,8 @@ void TfmKVGraph::bbSaveClick()
     const auto choice = m_ui.saveFile(u"Save"_s, workbookDialogFilters(), QString(), QString());
     if (!choice)
         return;
-    const int fileType = workbookFileTypeForFilter(choice->filterIndex + 1);
-    QString path = choice->path;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += u'.' + workbookDefaultSuffix(fileType);
-    try {
-        m_graph.SSDI.writeWorkbook(path, fileType);
-    } catch (const Error &e) {
-        m_ui.error(e.message());
-    }
+    const QString path = workbookSavePath(choice->path, choice->filterIndex + 1);
+    m_graph.SSDI.writeWorkbook(path, workbookFileTypeForSave(path, choice->filterIndex + 1));
 }
 
 void TfmKVGraph::GraphDateGroupedByInterpretationClick(QWidget *parent, TdmKVResults &dm, Interaction &ui,

@@ -23,6 +23,31 @@ using namespace Qt::StringLiterals;
 
 namespace kv {
 
+namespace {
+
+// Typing stops at a title's length, but a longer title read from the settings file is shown and kept
+// whole (a maximum length would cut it, and the cut title would be written back).
+void limitTyping(QLineEdit *edit, int length)
+{
+    auto *last = new QString;
+    QObject::connect(edit, &QObject::destroyed, edit, [last] { delete last; });
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, last](const QString &text) {
+        if (!edit->isModified())
+            *last = text; // set by the program, not typed
+    });
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit, last, length](const QString &text) {
+        if (text.size() > length && text.size() > last->size()) {
+            const int cursor = std::max(0, int(edit->cursorPosition() - (text.size() - last->size())));
+            edit->setText(*last);
+            edit->setCursorPosition(cursor);
+            return;
+        }
+        *last = text;
+    });
+}
+
+} // namespace
+
 TfmSelPG::TfmSelPG(TdmKVResults *dm, QWidget *parent) : QDialog(parent), m_dm(dm)
 {
     setObjectName(u"fmSelPG"_s);
@@ -41,7 +66,7 @@ TfmSelPG::TfmSelPG(TdmKVResults *dm, QWidget *parent) : QDialog(parent), m_dm(dm
         auto *form = new QFormLayout(group);
         eGTitle[i] = new QLineEdit;
         eGTitle[i]->setObjectName(u"eGTitle"_s + n);
-        eGTitle[i]->setMaxLength(20);
+        limitTyping(eGTitle[i], 20);
         dblcbGa[i] = new KeyComboBox;
         dblcbGa[i]->setObjectName(u"dblcbG%1a"_s.arg(n));
         dblcbGb[i] = new KeyComboBox;
@@ -55,7 +80,7 @@ TfmSelPG::TfmSelPG(TdmKVResults *dm, QWidget *parent) : QDialog(parent), m_dm(dm
         auto *bandForm = new QFormLayout(band);
         eDTitle[i] = new QLineEdit;
         eDTitle[i]->setObjectName(u"eDTitle"_s + n);
-        eDTitle[i]->setMaxLength(20);
+        limitTyping(eDTitle[i], 20);
         eDa[i] = new QLineEdit;
         eDa[i]->setObjectName(u"eD%1a"_s.arg(n));
         eDb[i] = new QLineEdit;

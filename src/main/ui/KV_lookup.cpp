@@ -3,10 +3,12 @@
 
 #include "controls/ui/data_aware.h"
 #include "controls/ui/dataset_navigator.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 #include "data/dataset_model.h"
 #include "data/dmKV.h"
 #include "main/lookup_tables.h"
+#include "main/record_commands.h"
 #include "main/ui/record_view.h"
 
 #include <QButtonGroup>
@@ -55,7 +57,8 @@ TfmLookup::TfmLookup(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDial
         rgTables->addButton(button, i);
         radioLayout->addWidget(button, i % 9, i / 9);
     }
-    connect(rgTables, &QButtonGroup::idClicked, this, &TfmLookup::rgTablesClick);
+    connect(rgTables, &QButtonGroup::idClicked, this,
+            [this](int item) { guarded(m_ui, [&] { rgTablesClick(item); }); });
     middle->addWidget(radio);
 
     auto *side = new QVBoxLayout;
@@ -70,7 +73,8 @@ TfmLookup::TfmLookup(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDial
 
     gbArea = new QGroupBox(u"Area"_s, this);
     lbArea = new QListWidget(gbArea);
-    connect(lbArea, &QListWidget::currentRowChanged, this, &TfmLookup::lbAreaClick);
+    connect(lbArea, &QListWidget::currentRowChanged, this,
+            [this] { guarded(m_ui, [this] { lbAreaClick(); }); });
     (new QVBoxLayout(gbArea))->addWidget(lbArea);
     side->addWidget(gbArea);
 
@@ -81,7 +85,8 @@ TfmLookup::TfmLookup(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDial
     connect(bbClear, &QToolButton::clicked, this, &TfmLookup::bbClearClick);
     eLookup = new QLineEdit(gbFind);
     eLookup->setObjectName(u"eLookup"_s);
-    connect(eLookup, &QLineEdit::textEdited, this, &TfmLookup::eLookupChange);
+    connect(eLookup, &QLineEdit::textEdited, this,
+            [this](const QString &text) { guarded(m_ui, [&] { eLookupChange(text); }); });
     find->addWidget(bbClear);
     find->addWidget(eLookup);
     side->addWidget(gbFind);
@@ -99,7 +104,7 @@ TfmLookup::TfmLookup(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDial
         QListWidgetItem *area = lbArea->currentItem();
         if (button == DatasetNavigator::Insert && m_item == 1 && area &&
             m_dm.Suite->state() == Dataset::State::Insert)
-            m_dm.Suite->setValue(u"CountryAbr"_s, area->data(Qt::UserRole));
+            guarded(m_ui, [&] { m_dm.Suite->setValue(u"CountryAbr"_s, area->data(Qt::UserRole)); });
     });
     layout->addWidget(dbnLookup);
     dbgLookup = new QTableView(this);
@@ -110,13 +115,15 @@ TfmLookup::TfmLookup(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDial
 
 TfmLookup::~TfmLookup()
 {
-    FormClose();
+    guarded(m_ui, [this] { FormClose(); });
 }
 
 QTableView *TfmLookup::grid(QWidget *parent, const QString &dataset)
 {
     auto *view = new QTableView(parent);
-    view->setModel(new DatasetModel(m_dm.dataset(dataset), view));
+    auto *model = new DatasetModel(m_dm.dataset(dataset), view);
+    model->setInteraction(&m_ui);
+    view->setModel(model);
     view->horizontalHeader()->setStretchLastSection(true);
     return view;
 }
@@ -148,7 +155,13 @@ void TfmLookup::FormShow()
 
 void TfmLookup::done(int result)
 {
-    FormClose();
+    // Closing the tables would drop a row in edit: it is posted first, and a refused one keeps the
+    // editor open so that the user can correct or cancel it.
+    bool stored = true;
+    guarded(m_ui, [&] { stored = postPendingEdits(m_dm, m_ui); });
+    if (!stored)
+        return;
+    guarded(m_ui, [this] { FormClose(); });
     QDialog::done(result);
 }
 
@@ -171,6 +184,7 @@ void TfmLookup::showDataset(int item)
 {
     Dataset *d = m_dm.dataset(lookupTableItems().at(item).dataset);
     auto *model = new DatasetModel(d, this);
+    model->setInteraction(&m_ui);
     QItemSelectionModel *oldSelection = dbgLookup->selectionModel();
     dbgLookup->setModel(model);
     delete oldSelection; // the view leaves the old one to its owner
@@ -185,12 +199,10 @@ void TfmLookup::showDataset(int item)
     });
     connect(dbgLookup->selectionModel(), &QItemSelectionModel::currentRowChanged, model,
             [this, d](const QModelIndex &index) {
-                try {
+                guarded(m_ui, [&] {
                     if (index.isValid() && d->isOpen() && d->recNo() != index.row())
                         d->moveTo(index.row());
-                } catch (const Error &e) {
-                    m_ui.warning(e.message());
-                }
+                });
             });
 }
 

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/ui/KV_main.h"
 
+#include "core/guard.h"
 #include "data/dmKV.h"
 #include "graphs/ui/KV_grph.h"
 #include "graphs/ui/KV_selpg.h"
 #include "main/connections.h"
 #include "main/query_command.h"
+#include "main/record_commands.h"
 #include "main/ui/Dlg_Processing.h"
 #include "main/ui/KV_ReferTo.h"
 #include "main/ui/KV_about.h"
@@ -63,17 +65,24 @@ void TfmRes::GraphDateGroupedByInterpretationClick()
 {
     if (!m_dm || !m_selPG)
         return;
-    TfmKVGraph::GraphDateGroupedByInterpretationClick(this, *m_dm, *m_ui, *m_selPG, pgDefineQuery->definition());
+    command([this] {
+        TfmKVGraph::GraphDateGroupedByInterpretationClick(this, *m_dm, *m_ui, *m_selPG,
+                                                          pgDefineQuery->definition());
+    });
 }
 
 void TfmRes::OptionsGraphClassificationClick()
 {
     if (!m_selPG)
         return;
-    m_selPG->exec();
-    // The next graph rebuilds its working data with the new settings.
-    if (m_dm)
-        m_dm->clearCurrentDataFlags();
+    command(
+        [this] {
+            m_selPG->exec();
+            // The next graph rebuilds its working data with the new settings.
+            if (m_dm)
+                m_dm->clearCurrentDataFlags();
+        },
+        false);
 }
 
 void TfmRes::attach(TdmKVResults &dm, ViewerConnections &connections)
@@ -257,18 +266,22 @@ void TfmRes::FormShow()
     bbApplyGroup->setEnabled(false);
     if (!m_connections)
         return;
-    try {
-        m_connections->readSettings();
-        updateLinkItem();
-        m_connections->defineConnections();
-        afterConnectionsDefined();
-    } catch (const Error &e) {
-        m_ui->error(e.message());
-    }
-    updateLinkItem();
-    resetQueryDefinition();
-    eNumRecords->clear();
-    PageControl1->setCurrentWidget(tsDefineQuery);
+    command(
+        [this] {
+            m_connections->readSettings();
+            updateLinkItem();
+            m_connections->defineConnections();
+            afterConnectionsDefined();
+        },
+        false);
+    command(
+        [this] {
+            updateLinkItem();
+            resetQueryDefinition();
+            eNumRecords->clear();
+            PageControl1->setCurrentWidget(tsDefineQuery);
+        },
+        false);
 }
 
 void TfmRes::updateLinkItem()
@@ -289,12 +302,19 @@ void TfmRes::LinkToLANClick()
 {
     if (!m_connections)
         return;
-    try {
-        m_connections->link();
-        afterConnectionsDefined();
-    } catch (const Error &e) {
-        m_ui->error(e.message());
+    // Linking closes every dataset: what is in edit is posted first, or the link waits.
+    bool stored = true;
+    guarded(*m_ui, [&] { stored = leaveEdits(); });
+    if (!stored) {
+        OptionsLinkLAN->setChecked(m_connections->settings().lanSelected());
+        return;
     }
+    command(
+        [this] {
+            m_connections->link();
+            afterConnectionsDefined();
+        },
+        false);
     // The check mark follows the state stored, whether or not the databases could be reached.
     OptionsLinkLAN->setChecked(m_connections->settings().lanSelected());
 }
@@ -303,17 +323,17 @@ void TfmRes::UpdateGroupDescriptorListClick()
 {
     if (!m_dm)
         return;
-    try {
-        rebuildGroupingList(*m_dm);
-    } catch (const Error &e) {
-        m_ui->error(e.message());
-    }
+    command([this] { rebuildGroupingList(*m_dm); });
 }
 
 void TfmRes::AboutClick()
 {
-    TAboutBox about(this);
-    about.exec();
+    command(
+        [this] {
+            TAboutBox about(this);
+            about.exec();
+        },
+        false);
 }
 
 void TfmRes::ShowReferTo(Dataset &referTo)
@@ -324,9 +344,10 @@ void TfmRes::ShowReferTo(Dataset &referTo)
 
 void TfmRes::ExitClick()
 {
-    if (m_connections)
-        m_connections->disconnectQuietly();
-    close();
+    // Closing asks about an edit that cannot be stored; only then are the connections dropped.
+    m_exitRequested = true;
+    if (!close())
+        m_exitRequested = false;
 }
 
 void TfmRes::FormClose()
@@ -334,11 +355,23 @@ void TfmRes::FormClose()
     if (m_closed || !m_connections)
         return;
     m_closed = true;
-    m_connections->shutDown();
+    guarded(*m_ui, [this] { m_connections->shutDown(); });
 }
 
 void TfmRes::closeEvent(QCloseEvent *event)
 {
+    bool leave = true;
+    guarded(*m_ui, [&] {
+        if (m_dm && !m_closed && hasPendingEdits(*m_dm) && !leaveEdits())
+            leave = m_ui->askYesNo(u"The record being edited could not be stored. Close anyway and lose "
+                                   u"the change?"_s);
+    });
+    if (!leave) {
+        event->ignore();
+        return;
+    }
+    if (m_exitRequested && m_connections && !m_closed)
+        m_connections->disconnectQuietly();
     FormClose();
     event->accept();
 }

@@ -4,6 +4,7 @@
 #include "main/ui/widget_interaction.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -112,6 +113,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    /// Runs a handler's work: errors become the error box, and rows in edit are posted first
+    /// (postsEdits), so that no command drops what the user typed.
+    void command(const std::function<void()> &work, bool postsEdits = true);
+    /// Takes what is being typed into its field and posts every row in edit; false when one was refused.
+    bool leaveEdits();
     void buildToolBar();
     void buildPages();
     void buildStatusBar();
@@ -140,6 +146,8 @@ private:
     PageImages *m_images = nullptr;
     QLabel *m_panels[2];
     bool m_shown = false;
+    bool m_exitRequested = false;
+    int m_currentTab = 0; // the tab shown before a change, to go back to when an edit was refused
     bool m_closed = false;
     std::unique_ptr<QueryCommand> m_query;
 };

@@ -70,30 +70,34 @@ void TfmRes::QueryExecuteClick()
 {
     if (!m_dm)
         return;
-    QueryCommand &command = queryCommand();
-    command.setInitialRatiosEnabled(GraphRatios->isEnabled());
-    pgDefineQuery->readChoices();
-    const bool ok = command.execute(pgDefineQuery->definition());
-    // The command unchecks empty bounds and rewrites the dates it used.
-    pgDefineQuery->showChoices();
-    if (!ok && command.lastError().isEmpty())
-        return; // the definition was refused before anything ran: the last result stands
-    pgChecks->showTexts(command.checksQueryText(), command.checksCountText());
-    pgDeveloperQuery->setText(command.developerText());
-    GraphRatiosGrouped->setEnabled(ok && command.isGroupedEnabled());
-    showQueryResult(ok);
+    command([this] {
+        QueryCommand &command = queryCommand();
+        command.setInitialRatiosEnabled(GraphRatios->isEnabled());
+        pgDefineQuery->readChoices();
+        const bool ok = command.execute(pgDefineQuery->definition());
+        // The command unchecks empty bounds and rewrites the dates it used.
+        pgDefineQuery->showChoices();
+        if (!ok && command.lastError().isEmpty())
+            return; // the definition was refused before anything ran: the last result stands
+        pgChecks->showTexts(command.checksQueryText(), command.checksCountText());
+        pgDeveloperQuery->setText(command.developerText());
+        GraphRatiosGrouped->setEnabled(ok && command.isGroupedEnabled());
+        showQueryResult(ok);
+    });
 }
 
 void TfmRes::bbReapplyQueryClick()
 {
     if (!m_dm)
         return;
-    QueryCommand &command = queryCommand();
-    const bool ok = command.reapply(pgDeveloperQuery->text());
-    pgChecks->mmCountQuery->setPlainText(command.checksCountText());
-    if (!ok)
-        GraphRatiosGrouped->setEnabled(false);
-    showQueryResult(ok);
+    command([this] {
+        QueryCommand &command = queryCommand();
+        const bool ok = command.reapply(pgDeveloperQuery->text());
+        pgChecks->mmCountQuery->setPlainText(command.checksCountText());
+        if (!ok)
+            GraphRatiosGrouped->setEnabled(false);
+        showQueryResult(ok);
+    });
 }
 
 void TfmRes::showQueryResult(bool ok)

@@ -19,9 +19,14 @@
 #include "main/ui/page_statistics.h"
 #include "main/ui/record_view.h"
 
+#include "controls/ui/data_aware.h"
+#include "core/guard.h"
+
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 
 using namespace Qt::StringLiterals;
@@ -74,19 +79,47 @@ void TfmRes::afterRecordPagesConnected()
     m_recordView->recordChanged();
 }
 
+void TfmRes::command(const std::function<void()> &work, bool postsEdits)
+{
+    guarded(*m_ui, [&] {
+        if (postsEdits && !leaveEdits())
+            return;
+        work();
+    });
+}
+
+bool TfmRes::leaveEdits()
+{
+    if (!m_dm)
+        return true;
+    // What is being typed counts as entered: a menu command does not take the focus from the box.
+    if (QWidget *focused = QApplication::focusWidget()) {
+        if (auto *memo = qobject_cast<DbMemo *>(focused))
+            memo->commit();
+        else if (auto *edit = qobject_cast<DbEdit *>(focused))
+            edit->commit();
+        else if (auto *age = qobject_cast<QLineEdit *>(focused);
+                 age && age->property("storesOnLeave").toBool())
+            emit age->editingFinished();
+    }
+    return postPendingEdits(*m_dm, *m_ui);
+}
+
 void TfmRes::EditNewRecordClick()
 {
     if (!m_dm)
         return;
-    try {
-        startNewRecord(*m_dm);
-        Tfm_New dialog(*m_dm, *m_ui, this);
-        const bool accepted = dialog.exec() == QDialog::Accepted;
-        finishNewRecord(*m_dm, accepted, dialog.Failed);
-    } catch (const Error &e) {
-        cancelNewRecord(*m_dm);
-        m_ui->error(e.message());
-    }
+    command([this] {
+        try {
+            startNewRecord(*m_dm);
+            Tfm_New dialog(*m_dm, *m_ui, this);
+            const bool accepted = dialog.exec() == QDialog::Accepted;
+            finishNewRecord(*m_dm, accepted, dialog.Failed);
+        } catch (const Error &) {
+            cancelNewRecord(*m_dm);
+            throw;
+        }
+    });
     m_recordView->recordChanged();
 }
 
@@ -94,7 +127,7 @@ void TfmRes::EditDeleteRecordClick()
 {
     if (!m_dm)
         return;
-    deleteRecord(*m_dm, *m_ui);
+    command([this] { deleteRecord(*m_dm, *m_ui); });
     m_recordView->recordChanged();
 }
 
@@ -102,22 +135,14 @@ void TfmRes::EditNextRecordIDClick()
 {
     if (!m_dm)
         return;
-    try {
-        showNextRecordID(*m_dm, *m_ui);
-    } catch (const Error &e) {
-        m_ui->error(e.message());
-    }
+    command([this] { showNextRecordID(*m_dm, *m_ui); }, false);
 }
 
 void TfmRes::EditEquivalentTDMClick()
 {
     if (!m_dm)
         return;
-    try {
-        newEquivalentTDM(*m_dm, *m_ui);
-    } catch (const Error &e) {
-        m_ui->error(e.message());
-    }
+    command([this] { newEquivalentTDM(*m_dm, *m_ui); });
     m_recordView->recordChanged();
 }
 
@@ -125,26 +150,39 @@ void TfmRes::EditLookupTablesClick()
 {
     if (!m_dm)
         return;
-    {
-        TfmLookup window(*m_dm, *m_ui, this);
-        window.FormShow();
-        window.exec();
-    }
-    reopenAfterLookupEditor(*m_dm);
-    m_recordView->reloadLookupBoxes();
+    command([this] {
+        {
+            TfmLookup window(*m_dm, *m_ui, this);
+            window.FormShow();
+            window.exec();
+        }
+        reopenAfterLookupEditor(*m_dm);
+        m_recordView->reloadLookupBoxes();
+    });
 }
 
 void TfmRes::bbApplyGroupClick()
 {
     if (m_dm)
-        applyGroupDescriptor(*m_dm, *m_ui, eApplyGroup->text());
+        command([this] { applyGroupDescriptor(*m_dm, *m_ui, eApplyGroup->text()); });
 }
 
 void TfmRes::PageControl1Change()
 {
+    const int shown = PageControl1->currentIndex();
+    // An edit on the tab left is stored first; when it cannot be, the user goes back to correct it.
+    bool stored = true;
+    guarded(*m_ui, [&] { stored = leaveEdits(); });
+    if (!stored) {
+        const QSignalBlocker blocker(PageControl1);
+        PageControl1->setCurrentIndex(m_currentTab);
+        return;
+    }
+    m_currentTab = shown;
     bbApplyGroup->setEnabled(PageControl1->currentWidget() != tsDefineQuery);
     if (!m_dm)
         return;
+    // The who-for datasets only read: a failure to close them has nothing to report.
     for (Dataset *d : {m_dm->ForList, m_dm->QWhoFor}) {
         try {
             d->close();

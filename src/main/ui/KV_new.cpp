@@ -2,6 +2,7 @@
 #include "main/ui/KV_new.h"
 
 #include "controls/ui/data_aware.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 #include "data/dmKV.h"
 
@@ -99,12 +100,7 @@ Tfm_New::Tfm_New(TdmKVResults &dm, Interaction &ui, QWidget *parent) : QDialog(p
 
 void Tfm_New::dblcbSystemCloseUp()
 {
-    const QVariant system = dblcbSystem->currentKey();
-    try {
-        m_constants = decayConstantsOf(m_dm, system.toString());
-    } catch (const Error &e) {
-        m_ui.warning(e.message());
-    }
+    guarded(m_ui, [this] { m_constants = decayConstantsOf(m_dm, dblcbSystem->currentKey().toString()); });
 }
 
 NewRecordValues Tfm_New::values() const
@@ -134,13 +130,14 @@ NewRecordValues Tfm_New::values() const
 
 void Tfm_New::bbOKClick()
 {
-    Failed = !acceptNewRecord(m_dm, m_ui, values(), m_constants);
+    Failed = true;
+    guarded(m_ui, [this] { Failed = !acceptNewRecord(m_dm, m_ui, values(), m_constants); });
     accept();
 }
 
 void Tfm_New::bbCancelClick()
 {
-    cancelNewRecord(m_dm);
+    guarded(m_ui, [this] { cancelNewRecord(m_dm); });
     reject();
 }
 

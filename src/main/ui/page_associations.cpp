@@ -49,7 +49,7 @@ PageAssociations::PageAssociations(RecordView &view, QWidget *parent) : QWidget(
         lookup->setList(p.list, p.key, p.shown);
         view.addLookupBox(lookup);
         box->layout()->addWidget(lookup);
-        QTableView *table = datasetGrid(box, p.detail, {p.field}, {p.title});
+        QTableView *table = datasetGrid(view.ui(), box, p.detail, {p.field}, {p.title});
         box->layout()->addWidget(table);
         view.addPanelControls(p.detail, {lookup, table});
         grid->addWidget(box, i / 2, i % 2);

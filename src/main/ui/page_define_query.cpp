@@ -4,6 +4,7 @@
 #include "controls/ui/data_aware.h"
 #include "controls/ui/dataset_navigator.h"
 #include "core/errors.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 #include "data/dmKV.h"
 #include "main/query_command.h"
@@ -84,17 +85,21 @@ PageDefineQuery::PageDefineQuery(Interaction &widgetUi, QWidget *parent)
     dblcbAny->completer()->setFilterMode(Qt::MatchContains);
     dblcbAny->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     dblcbAny->completer()->setCompletionMode(QCompleter::PopupCompletion);
-    connect(dblcbAny, &QComboBox::currentIndexChanged, this, &PageDefineQuery::descriptorChanged);
-    connect(dblcbAny, &QComboBox::editTextChanged, this, &PageDefineQuery::descriptorChanged);
+    connect(dblcbAny, &QComboBox::currentIndexChanged, this,
+            [this] { guarded(*m_ui, [this] { descriptorChanged(); }); });
+    connect(dblcbAny, &QComboBox::editTextChanged, this,
+            [this] { guarded(*m_ui, [this] { descriptorChanged(); }); });
     pick->addWidget(dblcbAny, 1);
     bbAddToSelection = new QPushButton(u"&Add"_s, this);
     bbAddToSelection->setObjectName(u"bbAddToSelection"_s);
-    connect(bbAddToSelection, &QPushButton::clicked, this, &PageDefineQuery::bbAddToSelectionClick);
+    connect(bbAddToSelection, &QPushButton::clicked, this,
+            [this] { guarded(*m_ui, [this] { bbAddToSelectionClick(); }); });
     pick->addWidget(bbAddToSelection);
     bbRemoveFromSelection = new QPushButton(u"Remove"_s, this);
     bbRemoveFromSelection->setObjectName(u"bbRemoveFromSelection"_s);
     bbRemoveFromSelection->setToolTip(u"Removes the value of the grid's current cell"_s);
-    connect(bbRemoveFromSelection, &QPushButton::clicked, this, &PageDefineQuery::bbRemoveFromSelectionClick);
+    connect(bbRemoveFromSelection, &QPushButton::clicked, this,
+            [this] { guarded(*m_ui, [this] { bbRemoveFromSelectionClick(); }); });
     pick->addWidget(bbRemoveFromSelection);
     pick->addSpacing(12);
     bbExecuteQuery = new QPushButton(u"Execute Query"_s, this);
@@ -128,7 +133,7 @@ QWidget *PageDefineQuery::buildDescriptors()
         const int row = kind.row;
         connect(button, &QRadioButton::toggled, this, [this, row](bool on) {
             if (on)
-                KindClick(row);
+                guarded(*m_ui, [&] { KindClick(row); });
         });
     }
     return gbDescriptors;
@@ -187,8 +192,10 @@ QWidget *PageDefineQuery::buildDateRange()
     // Typing a date is choosing to use it.
     connect(eFromDate, &QLineEdit::textEdited, cbFromDate, [this] { cbFromDate->setChecked(true); });
     connect(eToDate, &QLineEdit::textEdited, cbToDate, [this] { cbToDate->setChecked(true); });
-    connect(eFromDate, &QLineEdit::editingFinished, this, &PageDefineQuery::eFromDateExit);
-    connect(eToDate, &QLineEdit::editingFinished, this, &PageDefineQuery::eToDateExit);
+    connect(eFromDate, &QLineEdit::editingFinished, this,
+            [this] { guarded(*m_ui, [this] { eFromDateExit(); }); });
+    connect(eToDate, &QLineEdit::editingFinished, this,
+            [this] { guarded(*m_ui, [this] { eToDateExit(); }); });
     dblcbAgeUnits = new DbLookupComboBox(m_widgetUi, page);
     dblcbAgeUnits->setObjectName(u"dblcbAgeUnits"_s);
     layout->addWidget(cbFromDate, 0, 0);

@@ -2,6 +2,7 @@
 #include "main/ui/page_developer.h"
 
 #include "controls/ui/data_aware.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 #include "data/dmKV.h"
 #include "main/ui/record_view.h"
@@ -35,13 +36,13 @@ PageDeveloper::PageDeveloper(RecordView &view, QWidget *parent) : QWidget(parent
     name->setFocusPolicy(Qt::NoFocus);
     name->setMinimumContentsLength(20);
     auto *open = new QPushButton(u"Open"_s, whoFor);
-    connect(open, &QPushButton::clicked, this, &PageDeveloper::bbOpenClick);
+    connect(open, &QPushButton::clicked, this, [this] { guarded(m_view.ui(), [this] { bbOpenClick(); }); });
     connect(open, &QPushButton::clicked, name, &DbLookupComboBox::reloadList);
     line->addWidget(name);
     line->addWidget(open);
     line->addStretch();
     static_cast<QVBoxLayout *>(whoFor->layout())->addLayout(line);
-    QTableView *grid = datasetGrid(whoFor, dm.QWhoFor, {u"WhoForID"_s}, {u"Who For ID"_s});
+    QTableView *grid = datasetGrid(view.ui(), whoFor, dm.QWhoFor, {u"WhoForID"_s}, {u"Who For ID"_s});
     grid->setMaximumWidth(300);
     whoFor->layout()->addWidget(grid);
     layout->addWidget(whoFor);
@@ -51,16 +52,12 @@ PageDeveloper::PageDeveloper(RecordView &view, QWidget *parent) : QWidget(parent
 void PageDeveloper::bbOpenClick()
 {
     TdmKVResults &dm = m_view.dm();
-    try {
-        dm.ForList->close();
-        dm.ForList->prepare();
-        dm.ForList->open();
-        dm.QWhoFor->close();
-        dm.QWhoFor->prepare();
-        dm.QWhoFor->open();
-    } catch (const Error &e) {
-        m_view.ui().error(e.message());
-    }
+    dm.ForList->close();
+    dm.ForList->prepare();
+    dm.ForList->open();
+    dm.QWhoFor->close();
+    dm.QWhoFor->prepare();
+    dm.QWhoFor->open();
 }
 
 } // namespace kv

@@ -30,9 +30,8 @@ PageDeveloperQuery::PageDeveloperQuery(QWidget *parent) : QWidget(parent)
     mmModifyQuery->setObjectName(u"mmModifyQuery"_s);
     mmModifyQuery->setLineWrapMode(QPlainTextEdit::NoWrap);
     mmModifyQuery->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    // The count query is made from the lines after the seventh and before the last.
-    mmModifyQuery->setToolTip(u"Keep the select and from lines first and the order line last: the count "
-                              u"query is made from the lines between them."_s);
+    mmModifyQuery->setToolTip(u"One select statement: it only reads, and its rows are counted as it "
+                              u"returns them."_s);
     layout->addWidget(mmModifyQuery, 1);
 }
 

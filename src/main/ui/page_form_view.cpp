@@ -164,7 +164,7 @@ PageFormView::PageFormView(RecordView &view, QWidget *parent) : QWidget(parent)
                                                   Nav::First | Nav::Prior | Nav::Next | Nav::Last |
                                                       Nav::Insert | Nav::Delete | Nav::Post,
                                                   RecordView::PanelKind::Samples));
-    dbgSamples = datasetGrid(samples, dm.QSmpReg, {u"SampleNo"_s, u"Frac"_s, u"Included"_s});
+    dbgSamples = datasetGrid(view.ui(), samples, dm.QSmpReg, {u"SampleNo"_s, u"Frac"_s, u"Included"_s});
     dbgSamples->setMinimumHeight(110);
     samples->layout()->addWidget(dbgSamples);
     view.addPanelControls(dm.QSmpReg, {dbgSamples});
@@ -175,7 +175,7 @@ PageFormView::PageFormView(RecordView &view, QWidget *parent) : QWidget(parent)
                                                    Nav::First | Nav::Prior | Nav::Next | Nav::Last |
                                                        Nav::Insert | Nav::Delete | Nav::Post,
                                                    RecordView::PanelKind::AnyButton));
-    dbgGrouping = datasetGrid(grouping, dm.QGrouping, {u"Grouping"_s}, {u"Group Descriptor"_s});
+    dbgGrouping = datasetGrid(view.ui(), grouping, dm.QGrouping, {u"Grouping"_s}, {u"Group Descriptor"_s});
     dbgGrouping->setMinimumHeight(90);
     grouping->layout()->addWidget(dbgGrouping);
     view.addPanelControls(dm.QGrouping, {dbgGrouping});

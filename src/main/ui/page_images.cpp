@@ -2,6 +2,7 @@
 #include "main/ui/page_images.h"
 
 #include "controls/ui/data_aware.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 #include "data/dmKV.h"
 #include "main/record_commands.h"
@@ -46,8 +47,8 @@ PageImages::PageImages(RecordView &view, QWidget *parent) : QWidget(parent), m_v
     type->setList(dm.ImageTypes, u"ImageTypeID"_s, u"ImageType"_s);
     view.addLookupBox(type);
     form->addRow(u"Image type"_s, type);
-    QTableView *grid =
-        datasetGrid(images, dm.QImages, {u"ImageTypeID"_s, u"ImageID"_s}, {u"Image type"_s, u"Image #"_s});
+    QTableView *grid = datasetGrid(view.ui(), images, dm.QImages, {u"ImageTypeID"_s, u"ImageID"_s},
+                                   {u"Image type"_s, u"Image #"_s});
     images->layout()->addWidget(grid);
     auto *caption = new DbMemo(ui, images);
     caption->setField(dm.QImages, u"ImageCaption"_s);
@@ -55,9 +56,11 @@ PageImages::PageImages(RecordView &view, QWidget *parent) : QWidget(parent), m_v
     form->addRow(u"Caption"_s, caption);
     auto *buttons = new QHBoxLayout;
     auto *show = new QPushButton(u"Show Image"_s, images);
-    connect(show, &QPushButton::clicked, this, &PageImages::bbShowImageClick);
+    connect(show, &QPushButton::clicked, this,
+            [this] { guarded(m_view.ui(), [this] { bbShowImageClick(); }); });
     auto *import = new QPushButton(u"Import Image"_s, images);
-    connect(import, &QPushButton::clicked, this, &PageImages::bbImportImageClick);
+    connect(import, &QPushButton::clicked, this,
+            [this] { guarded(m_view.ui(), [this] { bbImportImageClick(); }); });
     buttons->addWidget(show);
     buttons->addWidget(import);
     static_cast<QVBoxLayout *>(images->layout())->addLayout(buttons);

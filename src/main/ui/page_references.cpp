@@ -30,7 +30,7 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     list->setDataset(dm.QRefLookup);
     list->setVisibleButtons(Nav::First | Nav::Prior | Nav::Next | Nav::Last);
     auto *lookup = panelBox(this, u"Reference list"_s, list);
-    lookup->layout()->addWidget(datasetGrid(lookup, dm.QRefLookup,
+    lookup->layout()->addWidget(datasetGrid(view.ui(), lookup, dm.QRefLookup,
                                             {u"SourceID"_s, u"SourceDes"_s, u"SourceNum"_s},
                                             {u"Source"_s, u"Description"_s, u"Number"_s}));
     auto *description = new DbMemo(ui, lookup);
@@ -59,8 +59,8 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     source->setMinimumContentsLength(24);
     view.addLookupBox(source);
     form->addRow(u"Source"_s, source);
-    QTableView *grid =
-        datasetGrid(references, dm.QRef, {u"SourceTypeID"_s, u"SourceID"_s}, {u"Source type"_s, u"Source"_s});
+    QTableView *grid = datasetGrid(view.ui(), references, dm.QRef, {u"SourceTypeID"_s, u"SourceID"_s},
+                                   {u"Source type"_s, u"Source"_s});
     references->layout()->addWidget(grid);
     auto *chosen = new DbMemo(ui, references);
     chosen->setField(dm.QRefDes, u"SourceDes"_s);
@@ -69,9 +69,10 @@ PageReferences::PageReferences(RecordView &view, QWidget *parent) : QWidget(pare
     view.addPanelControls(dm.QRef, {sourceType, source, grid});
     right->addWidget(references, 1);
 
-    auto *laboratory = panelBox(
-        this, u"Laboratory"_s,
-        view.detailNavigator(this, dm.QLab, Nav::Insert | Nav::Delete, RecordView::PanelKind::Laboratory));
+    auto *laboratory =
+        panelBox(this, u"Laboratory"_s,
+                 view.detailNavigator(this, dm.QLab, Nav::Insert | Nav::Delete | Nav::Post | Nav::Cancel,
+                                      RecordView::PanelKind::Laboratory));
     auto *lab = new DbLookupComboBox(ui, laboratory);
     lab->setField(dm.QLab, u"LaboratoryAbr"_s);
     lab->setList(dm.Laboratories, u"LaboratoryAbr"_s, u"LaboratoryName"_s);

@@ -3,6 +3,7 @@
 
 #include "controls/ui/chart_view.h"
 #include "controls/ui/data_aware.h"
+#include "core/guard.h"
 #include "data/dmKV.h"
 #include "main/ui/record_view.h"
 
@@ -87,7 +88,8 @@ PageSamples::PageSamples(RecordView &view, QWidget *parent) : QWidget(parent), m
                                                   Nav::First | Nav::Prior | Nav::Next | Nav::Last |
                                                       Nav::Insert | Nav::Delete | Nav::Post,
                                                   RecordView::PanelKind::Samples));
-    dbgSamples = datasetGrid(samples, dm.QSmpReg, {u"RecordID"_s, u"SampleNo"_s, u"Frac"_s, u"Included"_s});
+    dbgSamples =
+        datasetGrid(view.ui(), samples, dm.QSmpReg, {u"RecordID"_s, u"SampleNo"_s, u"Frac"_s, u"Included"_s});
     samples->layout()->addWidget(dbgSamples);
     view.addPanelControls(dm.QSmpReg, {dbgSamples, dbeSampleNo}, true);
     left->addWidget(samples, 1);
@@ -111,16 +113,19 @@ PageSamples::PageSamples(RecordView &view, QWidget *parent) : QWidget(parent), m
     auto *navigator = new DatasetNavigator(ui, boundary);
     navigator->setDataset(dm.SADCCtry);
     navigator->setVisibleButtons(Nav::First | Nav::Prior | Nav::Next | Nav::Last);
-    connect(navigator, &DatasetNavigator::clicked, this, &PageSamples::RebindLocalityChart);
+    connect(navigator, &DatasetNavigator::clicked, this,
+            [this] { guarded(m_view.ui(), [this] { RebindLocalityChart(); }); });
     cbShowBoundary = new QCheckBox(u"Show"_s, boundary);
     cbShowBoundary->setChecked(true);
-    connect(cbShowBoundary, &QCheckBox::toggled, this, &PageSamples::RebindLocalityChart);
+    connect(cbShowBoundary, &QCheckBox::toggled, this,
+            [this] { guarded(m_view.ui(), [this] { RebindLocalityChart(); }); });
     line->addWidget(country);
     line->addWidget(navigator);
     line->addWidget(cbShowBoundary);
     static_cast<QVBoxLayout *>(boundary->layout())->addLayout(line);
     right->addWidget(boundary);
-    connect(&view, &RecordView::localityChartRebind, this, &PageSamples::RebindLocalityChart);
+    connect(&view, &RecordView::localityChartRebind, this,
+            [this] { guarded(m_view.ui(), [this] { RebindLocalityChart(); }); });
 }
 
 void PageSamples::RebindLocalityChart()

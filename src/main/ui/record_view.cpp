@@ -2,6 +2,7 @@
 #include "main/ui/record_view.h"
 
 #include "controls/ui/data_aware.h"
+#include "core/guard.h"
 #include "core/interaction.h"
 #include "data/dataset_model.h"
 #include "data/dmKV.h"
@@ -35,6 +36,7 @@ public:
     {
         setMaximumWidth(90);
         setAlignment(Qt::AlignRight);
+        setProperty("storesOnLeave", true); // a command that reads the record takes what is typed here
         Dataset *r = view.dm().QResults;
         for (auto signal :
              {&Dataset::afterScroll, &Dataset::afterOpen, &Dataset::afterClose, &Dataset::afterPost})
@@ -42,7 +44,7 @@ public:
         connect(this, &QLineEdit::editingFinished, this, [this] {
             if (isModified()) {
                 setModified(false);
-                ageBoxLeft(m_view.dm(), m_view.ui(), m_storedField, text());
+                guarded(m_view.ui(), [this] { ageBoxLeft(m_view.dm(), m_view.ui(), m_storedField, text()); });
                 showValue();
             }
         });
@@ -51,7 +53,7 @@ public:
 protected:
     void mouseDoubleClickEvent(QMouseEvent *) override
     {
-        ageBoxDoubleClicked(m_view.dm(), m_view.ui(), m_storedField);
+        guarded(m_view.ui(), [this] { ageBoxDoubleClicked(m_view.dm(), m_view.ui(), m_storedField); });
         showValue();
     }
 
@@ -59,7 +61,9 @@ private:
     void showValue()
     {
         Dataset *r = m_view.dm().QResults;
-        setText(r->isOpen() && !r->isEmpty() ? r->displayText(m_storedField.mid(1)) : QString());
+        guarded(m_view.ui(), [&] {
+            setText(r->isOpen() && !r->isEmpty() ? r->displayText(m_storedField.mid(1)) : QString());
+        });
         setModified(false);
     }
     RecordView &m_view;
@@ -84,22 +88,27 @@ DatasetNavigator *RecordView::recordNavigator(QWidget *parent, DatasetNavigator:
 {
     auto *navigator = new DatasetNavigator(m_ui, parent);
     navigator->setDataset(m_dm.Query1);
+    // The result set is walked; the record's own row (QResults) is what is edited and posted.
+    navigator->setEditDataset(m_dm.QResults);
     navigator->setVisibleButtons(buttons);
-    // A record is deleted with its details, never alone.
-    QToolButton *remove = navigator->button(DatasetNavigator::Delete);
-    disconnect(remove, &QToolButton::clicked, nullptr, nullptr);
-    connect(remove, &QToolButton::clicked, this, [this] {
+    const auto takeOver = [&](DatasetNavigator::Button button, const std::function<void()> &work) {
+        QToolButton *tool = navigator->button(button);
+        disconnect(tool, &QToolButton::clicked, nullptr, nullptr);
+        connect(tool, &QToolButton::clicked, this, [this, work] { guarded(m_ui, work); });
+    };
+    // A record is added and deleted with its details, never alone.
+    takeOver(DatasetNavigator::Delete, [this] {
         if (onDeleteRecord)
             onDeleteRecord();
         recordChanged();
     });
-    QToolButton *insert = navigator->button(DatasetNavigator::Insert);
-    disconnect(insert, &QToolButton::clicked, nullptr, nullptr);
-    connect(insert, &QToolButton::clicked, this, [this] {
+    takeOver(DatasetNavigator::Insert, [this] {
         if (onNewRecord)
             onNewRecord();
         recordChanged();
     });
+    // Post stamps the date modified and writes the row once.
+    takeOver(DatasetNavigator::Post, [this] { recordNavigatorClick(DatasetNavigator::Post); });
     connect(navigator, &DatasetNavigator::clicked, this, &RecordView::recordNavigatorClick);
     return navigator;
 }
@@ -154,23 +163,27 @@ void RecordView::updatePanels()
 
 void RecordView::recordNavigatorClick(DatasetNavigator::Button button)
 {
-    try {
+    guarded(m_ui, [&] {
         m_dm.QImageSelected->close();
-    } catch (const Error &) {
-    }
-    emit pictureCleared();
-    Dataset *r = m_dm.QResults;
-    emit decayConstant2Shown(r->isOpen() && !r->isEmpty() && r->value(u"DecayConst2"_s).toDouble() > 0);
-    if (button == DatasetNavigator::Post)
-        postRecord(m_dm, m_ui);
-    if (button & (DatasetNavigator::First | DatasetNavigator::Prior | DatasetNavigator::Next |
-                  DatasetNavigator::Last | DatasetNavigator::Refresh)) {
-        updatePanels();
-        emit localityChartRebind();
-    }
+        emit pictureCleared();
+        Dataset *r = m_dm.QResults;
+        emit decayConstant2Shown(r->isOpen() && !r->isEmpty() && r->value(u"DecayConst2"_s).toDouble() > 0);
+        if (button == DatasetNavigator::Post)
+            postRecord(m_dm, m_ui);
+        if (button & (DatasetNavigator::First | DatasetNavigator::Prior | DatasetNavigator::Next |
+                      DatasetNavigator::Last | DatasetNavigator::Refresh)) {
+            updatePanels();
+            emit localityChartRebind();
+        }
+    });
 }
 
 void RecordView::detailNavigatorClick(Dataset *dataset, PanelKind kind, DatasetNavigator::Button button)
+{
+    guarded(m_ui, [&] { detailNavigatorWork(dataset, kind, button); });
+}
+
+void RecordView::detailNavigatorWork(Dataset *dataset, PanelKind kind, DatasetNavigator::Button button)
 {
     const bool inserted = button == DatasetNavigator::Insert && dataset->state() == Dataset::State::Insert;
     try {
@@ -344,11 +357,12 @@ void fitColumns(QTableView *view)
         view->setColumnWidth(c, std::min(view->columnWidth(c), widest));
 }
 
-QTableView *datasetGrid(QWidget *parent, Dataset *dataset, const QStringList &fields,
+QTableView *datasetGrid(Interaction &ui, QWidget *parent, Dataset *dataset, const QStringList &fields,
                         const QStringList &titles)
 {
     auto *view = new QTableView(parent);
     auto *model = new DatasetModel(dataset, view);
+    model->setInteraction(&ui);
     model->setFields(fields);
     if (!titles.isEmpty())
         model->setTitles(titles);
@@ -364,13 +378,12 @@ QTableView *datasetGrid(QWidget *parent, Dataset *dataset, const QStringList &fi
     };
     QObject::connect(dataset, &Dataset::afterScroll, view, follow);
     QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, dataset,
-                     [dataset](const QModelIndex &index) {
-                         try {
+                     [dataset, &ui](const QModelIndex &index) {
+                         guarded(ui, [&] {
                              if (index.isValid() && dataset->isOpen() && dataset->recNo() != index.row() &&
                                  dataset->state() == Dataset::State::Browse)
                                  dataset->moveTo(index.row());
-                         } catch (const Error &) {
-                         }
+                         });
                      });
     return view;
 }

@@ -75,6 +75,7 @@ signals:
 
 private:
     void detailNavigatorClick(Dataset *dataset, PanelKind kind, DatasetNavigator::Button button);
+    void detailNavigatorWork(Dataset *dataset, PanelKind kind, DatasetNavigator::Button button);
     void enablePanel(Dataset *dataset, bool enabled, bool formViewOnly = false);
 
     struct Panel
@@ -108,7 +109,7 @@ DbEdit *addField(RecordView &view, QFormLayout *form, const QString &caption, Da
 /// Columns as wide as their texts (up to a limit), one line per row.
 void fitColumns(QTableView *view);
 /// A grid over some fields of a dataset; the grid's current row follows the dataset and moves it.
-QTableView *datasetGrid(QWidget *parent, Dataset *dataset, const QStringList &fields,
+QTableView *datasetGrid(Interaction &ui, QWidget *parent, Dataset *dataset, const QStringList &fields,
                         const QStringList &titles = {});
 
 } // namespace kv

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +29,11 @@ std::optional<Interaction::FileChoice> fileChoice(QFileDialog &dialog, const QSt
 }
 
 } // namespace
+
+void WidgetInteraction::setBusyWindow(TfmProcessing *window)
+{
+    m_busyWindow = window;
+}
 
 void WidgetInteraction::information(const QString &text)
 {
@@ -75,6 +81,14 @@ std::optional<QString> WidgetInteraction::inputText(const QString &caption, cons
     return text;
 }
 
+QString WidgetInteraction::defaultSuffixOf(const QString &filter)
+{
+    // "Excel 97/Excel 8 (*.XLS *.xls)" gives "XLS"; an entry of every file gives none.
+    static const QRegularExpression pattern(u"\\*\\.([A-Za-z0-9]+)"_s);
+    const QRegularExpressionMatch match = pattern.match(filter);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
 std::optional<Interaction::FileChoice>
 WidgetInteraction::openFile(const QString &caption, const QStringList &filters, const QString &directory)
 {
@@ -93,6 +107,13 @@ std::optional<Interaction::FileChoice> WidgetInteraction::saveFile(const QString
     QFileDialog dialog(m_parent, caption, directory);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
+    // The dialog adds the chosen entry's suffix to a bare name before it asks about overwriting, so
+    // "curves" is checked as the "curves.XLS" that will be written.
+    const auto followFilter = [&dialog](const QString &filter) {
+        dialog.setDefaultSuffix(defaultSuffixOf(filter));
+    };
+    followFilter(filters.value(0));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
     return fileChoice(dialog, filters);

@@ -20,7 +20,7 @@ public:
 
     /// Writes the progress panel and has it painted at once.
     void setProgressPanel(std::function<void(const QString &)> panel) { m_progressPanel = std::move(panel); }
-    void setBusyWindow(TfmProcessing *window) { m_busyWindow = window; }
+    void setBusyWindow(TfmProcessing *window);
 
     void information(const QString &text) override;
     void warning(const QString &text) override;
@@ -37,6 +37,9 @@ public:
     void progress(const QString &text) override;
     void busy(const QString &text) override;
     void busyDone() override;
+
+    /// The suffix a save dialog adds for a filter entry: its first pattern's extension.
+    static QString defaultSuffixOf(const QString &filter);
 
 private:
     QPointer<QWidget> m_parent;

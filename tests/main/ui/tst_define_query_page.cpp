@@ -180,10 +180,11 @@ void TestDefineQueryPage::startUpResetsDefinition()
     QCOMPARE(captions.size(), 15);
     QCOMPARE(captions[3], u"Material used"_s);
     QCOMPARE(captions[12], u"Orogenic period"_s);
-    // Before a kind is chosen the box lists the isotope systems, with nothing picked.
-    QCOMPARE(page.dblcbAny->count(), 2);
+    // Before a kind is chosen the box lists the isotope systems (the installation's two, "na" and
+    // "SmNd", among them), in order, with nothing picked.
+    QCOMPARE(page.dblcbAny->count(), 4);
     QCOMPARE(page.dblcbAny->currentIndex(), -1);
-    QCOMPARE(page.dblcbAny->itemText(0), u"Rubidium-strontium"_s);
+    QCOMPARE(page.dblcbAny->itemText(1), u"Rubidium-strontium"_s);
     QCOMPARE(page.dbePrefLevelNo->text(), u"2"_s);
     QVERIFY(page.dbePrefLevelNo->isReadOnly());
     QCOMPARE(page.dbmPrefDes->toPlainText(), u"good"_s);
@@ -360,7 +361,8 @@ void TestDefineQueryPage::reapplyEditedText()
     QCOMPARE(p.fmRes.eNumRecords->text(), u"4"_s);
     QCOMPARE(p.fmRes.PageControl1->currentWidget(), p.fmRes.tsFormView);
     QCOMPARE(p.field(u"RecordID"_s), u"1"_s);
-    QVERIFY(p.fmRes.pgChecks->mmCountQuery->toPlainText().endsWith(u"ISORGR30.PrefLevel >= 1"_s));
+    // the text's own rows are counted
+    QVERIFY(p.fmRes.pgChecks->mmCountQuery->toPlainText().endsWith(u"ISORGR30.PrefLevel >= 1\n) kvcount"_s));
     QCOMPARE(p.fmRes.pgChecks->mmQuery->toPlainText(), before); // the memo of the built query
     QCOMPARE(p.fmRes.pgDeveloperQuery->text(), text);
 }
