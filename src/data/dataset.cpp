@@ -34,6 +34,15 @@ QString withoutQuotedText(const QString &sql)
     return text;
 }
 
+// The condition that writes one row only: the first row matching the values read, found by the
+// engine's row identity; every matching row where the engine has none.
+QString oneRowCondition(const QString &identity, const QString &table, const QString &where)
+{
+    if (identity.isEmpty())
+        return where;
+    return u"%1 = (SELECT %1 FROM %2 WHERE %3 LIMIT 1)"_s.arg(identity, table, where);
+}
+
 bool sameValue(const QVariant &a, const QVariant &b)
 {
     if (a.isNull() || b.isNull())
@@ -162,15 +171,15 @@ void Dataset::execute()
     // connection: a streamed dataset gets a connection of its own, the others receive their (small)
     // result whole and read it row by row from the client library. A streamed text without parameters
     // is read through a server cursor (the driver cannot prepare a DECLARE with parameters).
-    const bool postgres = m_connection->backend() == Backend::PostgreSQL;
+    const bool ownStream = m_connection->engine().streamsOnOwnConnection();
     const QString text = effectiveSql();
     std::unique_ptr<QSqlQuery> query;
-    if (postgres && m_streamed && paramNames().isEmpty()) {
+    if (ownStream && m_streamed && paramNames().isEmpty()) {
         query = openServerCursor(text);
     } else {
-        query = std::make_unique<QSqlQuery>(postgres && m_streamed ? m_connection->streamingDatabase(this)
-                                                                   : m_connection->database());
-        query->setForwardOnly(!postgres || m_streamed);
+        query = std::make_unique<QSqlQuery>(ownStream && m_streamed ? m_connection->streamingDatabase(this)
+                                                                    : m_connection->database());
+        query->setForwardOnly(!ownStream || m_streamed);
         if (!query->prepare(text))
             throw m_connection->translate(query->lastError(), text);
         bindParams(*query);
@@ -969,7 +978,7 @@ void Dataset::writeRowOnce()
         throw Error(u"%1: the rows of this dataset cannot be written."_s.arg(m_name));
     const QStringList columns = writableColumns();
     const TableDef *definition = writeTable();
-    const Backend backend = m_connection->backend();
+    const DatabaseBackend &engine = m_connection->engine();
 
     if (m_state == State::Insert) {
         QStringList names;
@@ -993,7 +1002,7 @@ void Dataset::writeRowOnce()
         QString sql = names.isEmpty() ? u"INSERT INTO %1 DEFAULT VALUES"_s.arg(table)
                                       : u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(table, names.join(u", "_s),
                                                                                  marks.join(u", "_s));
-        if (!autoIncrement.isEmpty() && backend != Backend::ODBC)
+        if (!autoIncrement.isEmpty() && engine.supportsReturning())
             sql += u" RETURNING "_s + autoIncrement;
         QSqlQuery query = m_connection->exec(sql, values);
         if (!autoIncrement.isEmpty() && query.next())
@@ -1017,14 +1026,9 @@ void Dataset::writeRowOnce()
     if (assignments.isEmpty())
         return;
     const QString where = identityCondition(columns, values);
-    QString sql;
-    if (backend == Backend::SQLite)
-        sql = u"UPDATE %1 SET %2 WHERE rowid = (SELECT rowid FROM %1 WHERE %3 LIMIT 1)"_s;
-    else if (backend == Backend::PostgreSQL)
-        sql = u"UPDATE %1 SET %2 WHERE ctid = (SELECT ctid FROM %1 WHERE %3 LIMIT 1)"_s;
-    else
-        sql = u"UPDATE %1 SET %2 WHERE %3"_s;
-    QSqlQuery query = m_connection->exec(sql.arg(table, assignments.join(u", "_s), where), values);
+    const QString sql = u"UPDATE %1 SET %2 WHERE %3"_s.arg(table, assignments.join(u", "_s),
+                                                          oneRowCondition(engine.rowIdentity(), table, where));
+    QSqlQuery query = m_connection->exec(sql, values);
     if (query.numRowsAffected() == 0)
         throw DatabaseError(u"The record was changed or deleted by another user since it was read. "
                             u"Refresh the data and try again.\nTable: %1"_s.arg(table),
@@ -1074,19 +1078,9 @@ void Dataset::removeOnce()
     const QString table = tableName();
     QVariantList values;
     const QString where = identityCondition(writableColumns(), values);
-    QString sql;
-    switch (m_connection->backend()) {
-    case Backend::SQLite:
-        sql = u"DELETE FROM %1 WHERE rowid = (SELECT rowid FROM %1 WHERE %2 LIMIT 1)"_s;
-        break;
-    case Backend::PostgreSQL:
-        sql = u"DELETE FROM %1 WHERE ctid = (SELECT ctid FROM %1 WHERE %2 LIMIT 1)"_s;
-        break;
-    case Backend::ODBC:
-        sql = u"DELETE FROM %1 WHERE %2"_s;
-        break;
-    }
-    QSqlQuery query = m_connection->exec(sql.arg(table, where), values);
+    const QString sql = u"DELETE FROM %1 WHERE %2"_s.arg(
+        table, oneRowCondition(m_connection->engine().rowIdentity(), table, where));
+    QSqlQuery query = m_connection->exec(sql, values);
     if (query.numRowsAffected() == 0)
         throw DatabaseError(u"The record was changed or deleted by another user since it was read. "
                             u"Refresh the data and try again.\nTable: %1"_s.arg(table),
