@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kvtool verbs that fill new databases: the demo and a synthetic database for load tests.
 #include "app/kvtool.h"
-#include "data/demo_data.h"
 #include "data/installation.h"
-#include "data/synthetic_data.h"
+#include "demo/demo_data.h"
+#include "demo/synthetic_data.h"
 
 #include <QElapsedTimer>
 #include <QFile>

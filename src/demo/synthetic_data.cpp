@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "data/synthetic_data.h"
+#include "demo/synthetic_data.h"
 
-#include "data/demo_lookups.h"
+#include "demo/demo_lookups.h"
 #include "data/row_writer.h"
 
 #include <QDate>
