@@ -100,7 +100,6 @@ void TestDatabaseBackend::errorCodes_data()
     QTest::newRow("pg undefined table") << pg << u"42P01"_s << u"relation does not exist"_s << 0 << false;
     QTest::newRow("pg serialization failure is not cured by releasing readers")
         << pg << u"40001"_s << u"could not serialize access"_s << 0 << false;
-    QTest::newRow("odbc integrity") << Backend::ODBC << u"23000"_s << u"duplicate values"_s << 0 << false;
 }
 
 void TestDatabaseBackend::errorCodes()
