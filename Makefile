@@ -2,6 +2,8 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 DATA_DIR ?= $(CURDIR)/.kvdata
+# KV_WERROR=ON makes every compiler warning an error (.ci/run builds so).
+KV_WERROR ?= OFF
 
 .PHONY: run test build setup demo clean
 
@@ -9,7 +11,7 @@ setup:
 	@scripts/setup.sh
 
 build: setup
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_WERROR=$(KV_WERROR) >/dev/null
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # The demo database lives in .kvdata/ of the checkout unless KELVORA_DATA_DIR says otherwise.

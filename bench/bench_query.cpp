@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Times the viewer's main query on a results database: the nine-table join of the date records with
-// their lookup tables, opened through Query1 as the query command does, then counted and walked.
+// Times the viewer's main query on a results database: the text the query command writes for all
+// records (the ten-table join of the date records with their lookup tables), opened through Query1,
+// where the connection adapts it to its back end, then counted and walked.
 //   bench_query LOCATION [--order 0|1|2|3|none] [--print-sql]
 #include "core/scripted_interaction.h"
 #include "data/dmKV.h"
+#include "main/query_command.h"
+#include "main/query_definition.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,47 +17,25 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The text the query command writes for all records in one of its sort orders ("none" leaves the
+// order line out), so the figures follow the command's text as it changes.
 QStringList querySql(const QString &order)
 {
-    QStringList sql{
-        u"select ISORGR30.CountryAbr, ISORGR30.UnitName, ISORGR30.Lithology, ISORGR30.MaterialAbr, "
-        u"ISORGR30.ApproachAbr, "_s,
-        u"ISORGR30.InterpAbr, ISORGR30.IsotopeSystem, ISORGR30.TechAbr, ISORGR30.MethodAbr, ISORGR30.RecordID, "_s,
-        u"ISORGR30.PrefLevel, ISORGR30.IAge, ISORGR30.IAgePError, ISORGR30.IAgeMError, "_s,
-        u"ISORGR30.Age, ISORGR30.AgePError, ISORGR30.AgeMError, ISORGR30.AgeUnits, ISORGR30.DateString, "_s,
-        u"ISORGR30.DecayConst1, ISORGR30.DecayConst2, ISORGR30.SigmaPercentDC1, ISORGR30.SigmaPercentDC2, "_s,
-        u"ISORGR30.Comment, ISORGR30.RegisteredUser, ISORGR30.Confidential "_s,
-        u"from isorgr30, Country, Interpretation, Approach,Material,Methods,Technique, IsoSystem,Suite,Lithol"_s,
-        u"WHERE ISORGR30.CountryAbr = COUNTRY.CountryAbr "_s,
-        u"AND ISORGR30.UnitName = SUITE.UnitName "_s,
-        u"AND ISORGR30.Lithology = LITHOL.Lithology "_s,
-        u"AND ISORGR30.MaterialAbr = MATERIAL.MaterialAbr "_s,
-        u"AND ISORGR30.ApproachAbr = APPROACH.ApproachAbr "_s,
-        u"AND ISORGR30.InterpAbr = INTERPRETATION.InterpAbr "_s,
-        u"AND ISORGR30.IsotopeSystem = ISOSYSTEM.IsoSystem "_s,
-        u"AND ISORGR30.TechAbr = TECHNIQUE.TechAbr "_s,
-        u"AND ISORGR30.MethodAbr = METHODS.MethodAbr "_s,
-    };
-    // The order lines name bare columns, which Paradox resolved to the first table; SQL engines call
-    // CountryAbr, UnitName and the other codes ambiguous in this join, so they are qualified here.
-    static const QList<QStringList> orders{
-        {u"CountryAbr"_s, u"UnitName"_s, u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s,
-         u"InterpAbr"_s, u"PrefLevel"_s, u"TechAbr"_s, u"IAge"_s},
-        {u"RecordID"_s},
-        {u"IAge"_s, u"CountryAbr"_s, u"UnitName"_s, u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s,
-         u"InterpAbr"_s, u"PrefLevel"_s},
-        {u"MaterialAbr"_s, u"IsotopeSystem"_s, u"ApproachAbr"_s, u"InterpAbr"_s, u"PrefLevel"_s, u"IAge"_s,
-         u"TechAbr"_s, u"CountryAbr"_s, u"UnitName"_s},
-    };
+    kv::QueryDefinition definition;
+    definition.prefLevelChecked = false;
     bool ok = false;
     const int index = order.toInt(&ok);
-    if (ok && index >= 0 && index < orders.size()) {
-        QStringList columns;
-        for (const QString &column : orders[index])
-            columns << u"ISORGR30."_s + column;
-        sql << u"ORDER by "_s + columns.join(u',');
-    } else if (order != u"none"_s)
+    if (order == u"none"_s) {
+        definition.order = kv::QueryDefinition::OrderByCountry;
+    } else if (ok && index >= kv::QueryDefinition::OrderByCountry && index <= kv::QueryDefinition::OrderByMaterial) {
+        definition.order = index;
+    } else {
         throw kv::InputError(u"--order takes 0, 1, 2, 3 or none, not %1."_s.arg(order));
+    }
+    definition.prepareForQuery();
+    QStringList sql = kv::QueryCommand::queryLines(definition);
+    if (order == u"none"_s)
+        sql.removeLast(); // the order line comes last
     return sql;
 }
 
@@ -91,7 +72,8 @@ int main(int argc, char **argv)
         dm.KVResults.open(false, u"IsoRgr30"_s);
         const QStringList sql = querySql(order);
         if (printSql) {
-            out << sql.join(u'\n') << ";\n";
+            // The text as it runs on this database's back end.
+            out << dm.KVResults.adapt(sql.join(u'\n')) << ";\n";
             return 0;
         }
         out << "database: " << dm.KVResults.describe() << "\norder: " << order << '\n';

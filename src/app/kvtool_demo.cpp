@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kvtool verbs that fill new databases: the demo and a synthetic database for load tests.
 #include "app/kvtool.h"
-#include "data/demo_data.h"
 #include "data/installation.h"
-#include "data/synthetic_data.h"
+#include "demo/demo_data.h"
+#include "demo/synthetic_data.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -31,13 +31,9 @@ void openBoth(const kv::DatabaseLocations &locations, kv::Connection &results, k
 // A database left half filled by a failed load would pass for a finished one; SQLite files are removed.
 void removeAfterFailure(const kv::DatabaseLocations &locations)
 {
-    for (const QString &location : {locations.results, locations.working}) {
-        if (kv::Connection::backendOf(location) != kv::Backend::SQLite)
-            continue;
-        const QString path = kv::Connection::resolvePath(location);
-        for (const QString &suffix : {u""_s, u"-wal"_s, u"-shm"_s})
-            QFile::remove(path + suffix);
-    }
+    for (const QString &location : {locations.results, locations.working})
+        for (const QString &file : kv::DatabaseBackend::forLocation(location).databaseFiles(location))
+            QFile::remove(file);
 }
 
 int demo(kv::tool::Context &c)

@@ -3,7 +3,6 @@
 
 #include "core/paths.h"
 #include "data/dataset.h"
-#include "data/dialect_adapter.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -11,7 +10,6 @@
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -39,12 +37,7 @@ Connection::~Connection()
 
 Backend Connection::backendOf(const QString &location)
 {
-    if (location.startsWith(u"postgresql://"_s, Qt::CaseInsensitive) ||
-        location.startsWith(u"postgres://"_s, Qt::CaseInsensitive))
-        return Backend::PostgreSQL;
-    if (location.startsWith(u"odbc:"_s, Qt::CaseInsensitive))
-        return Backend::ODBC;
-    return Backend::SQLite;
+    return DatabaseBackend::forLocation(location).kind();
 }
 
 QString Connection::resolvePath(const QString &location)
@@ -71,28 +64,12 @@ void Connection::bind(const QString &location)
 {
     close();
     m_location = location;
-    m_backend = backendOf(location);
+    m_engine = &DatabaseBackend::forLocation(location);
 }
 
 QString Connection::describe() const
 {
-    switch (m_backend) {
-    case Backend::SQLite:
-        return resolvePath(m_location);
-    case Backend::PostgreSQL: {
-        QUrl url(m_location);
-        url.setPassword({});
-        return url.toString();
-    }
-    case Backend::ODBC: {
-        // Messages name the database, never its password.
-        static const QRegularExpression password(u"(PWD|PASSWORD)=(\\{[^}]*\\}|[^;]*)"_s,
-                                                 QRegularExpression::CaseInsensitiveOption);
-        QString text = m_location;
-        return text.replace(password, u"\\1=***"_s);
-    }
-    }
-    return m_location;
+    return m_engine->describe(m_location);
 }
 
 void Connection::open(bool create, const QString &requiredTable)
@@ -104,39 +81,7 @@ void Connection::open(bool create, const QString &requiredTable)
     if (QSqlDatabase::contains(m_qtName))
         QSqlDatabase::removeDatabase(m_qtName);
 
-    QSqlDatabase db;
-    switch (m_backend) {
-    case Backend::SQLite: {
-        const QString path = resolvePath(m_location);
-        if (!QFileInfo::exists(path)) {
-            if (!create)
-                throw DatabaseError(u"The database %1 does not exist."_s.arg(path));
-            if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-                throw DatabaseError(u"Cannot create the folder of the database %1."_s.arg(path));
-        }
-        db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_qtName);
-        db.setDatabaseName(path);
-        db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=10000"_s);
-        break;
-    }
-    case Backend::PostgreSQL: {
-        const QUrl url(m_location);
-        if (!url.isValid() || url.host().isEmpty())
-            throw DatabaseError(u"The database location %1 is not a valid PostgreSQL address."_s.arg(m_location));
-        db = QSqlDatabase::addDatabase(u"QPSQL"_s, m_qtName);
-        db.setHostName(url.host());
-        db.setPort(url.port(5432));
-        db.setDatabaseName(url.path().mid(1));
-        db.setUserName(url.userName());
-        db.setPassword(url.password());
-        db.setConnectOptions(u"connect_timeout=10"_s);
-        break;
-    }
-    case Backend::ODBC:
-        db = QSqlDatabase::addDatabase(u"QODBC"_s, m_qtName);
-        db.setDatabaseName(m_location.mid(5));
-        break;
-    }
+    QSqlDatabase db = m_engine->addDatabase(m_location, m_qtName, create);
     if (!db.isValid())
         throw DatabaseError(u"No database driver for %1 is installed."_s.arg(describe()));
     if (!db.open()) {
@@ -145,11 +90,7 @@ void Connection::open(bool create, const QString &requiredTable)
         QSqlDatabase::removeDatabase(m_qtName);
         throw DatabaseError(u"Cannot open the database %1: %2"_s.arg(describe(), error.text()));
     }
-    if (m_backend == Backend::SQLite) {
-        QSqlQuery pragma(db);
-        pragma.exec(u"PRAGMA journal_mode=WAL"_s);
-        pragma.exec(u"PRAGMA synchronous=NORMAL"_s);
-    }
+    m_engine->configure(db);
     if (!requiredTable.isEmpty() && !hasTable(requiredTable)) {
         close();
         throw DatabaseError(u"The database %1 holds no Kelvora database (the table %2 is missing)."_s.arg(
@@ -254,40 +195,26 @@ void Connection::execPrepared(QSqlQuery &query) const
 
 bool Connection::hasTable(const QString &table) const
 {
-    if (m_backend == Backend::PostgreSQL) {
-        QSqlQuery q = exec(u"SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() "
-                           u"AND table_name = ?"_s,
-                           {table.toLower()});
-        return q.next();
-    }
-    if (m_backend == Backend::SQLite) {
-        QSqlQuery q = exec(u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"_s,
-                           {table});
-        return q.next();
-    }
-    return database().tables().contains(table, Qt::CaseInsensitive);
+    return m_engine->hasTable(*this, table);
 }
 
 void Connection::createSchema(DatabaseKind kind)
 {
     Transaction transaction(*this);
     for (const TableDef *table : Schema::tables(kind))
-        for (const QString &statement : Schema::createStatements(*table, m_backend))
+        for (const QString &statement : Schema::createStatements(*table, m_engine->kind()))
             exec(statement);
     transaction.commit();
 }
 
 void Connection::syncAutoIncrement(const QString &table)
 {
-    if (m_backend != Backend::PostgreSQL)
-        return; // SQLite's AUTOINCREMENT already follows the largest value stored
     const TableDef *definition = Schema::table(table);
     if (!definition)
         return;
     for (const ColumnDef &column : definition->columns)
         if (column.type == ColumnType::AutoInc)
-            exec(u"SELECT setval(pg_get_serial_sequence('%1', '%2'), COALESCE((SELECT MAX(%2) FROM %1), 0) + 1, "
-                 u"false)"_s.arg(table.toLower(), column.name.toLower()));
+            m_engine->syncAutoIncrement(*this, table, column.name);
 }
 
 void Connection::begin()
@@ -331,45 +258,19 @@ void Connection::releaseReaders()
 
 bool Connection::isSnapshotConflict(const DatabaseError &error) const
 {
-    if (m_backend != Backend::SQLite)
-        return false;
-    const int code = error.nativeCode().toInt();
-    return (code & 0xff) == 5 || (code & 0xff) == 6; // SQLITE_BUSY (and BUSY_SNAPSHOT), SQLITE_LOCKED
+    return m_engine->isSnapshotConflict(error.nativeCode());
 }
 
 QString Connection::adapt(const QString &sql) const
 {
-    // PostgreSQL plans the texts well and resolves ORDER BY names itself.
-    return m_backend == Backend::SQLite ? DialectAdapter::forSqlite(sql) : sql;
+    return m_engine->adapt(sql);
 }
 
 DatabaseError Connection::translate(const QSqlError &error, const QString &context) const
 {
     const QString native = error.nativeErrorCode();
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    int code = 0;
-    if (m_backend == Backend::SQLite) {
-        const int sqliteCode = native.toInt();
-        if ((sqliteCode & 0xff) == 19) { // SQLITE_CONSTRAINT and its extended codes
-            if (sqliteCode == 2067 || sqliteCode == 1555 || text.contains(u"UNIQUE"_s))
-                code = KeyViolation;
-            else if (sqliteCode == 1299 || text.contains(u"NOT NULL"_s))
-                code = RequiredFieldMissing;
-            else if (sqliteCode == 787 || text.contains(u"FOREIGN KEY"_s))
-                code = ForeignKeyError;
-            else
-                code = IntegrityError;
-        }
-    } else if (m_backend == Backend::PostgreSQL) {
-        if (native == u"23505"_s)
-            code = KeyViolation;
-        else if (native == u"23502"_s)
-            code = RequiredFieldMissing;
-        else if (native == u"23503"_s)
-            code = text.contains(u"still referenced"_s) ? DetailsExist : ForeignKeyError;
-        else if (native.startsWith(u"23"_s))
-            code = IntegrityError;
-    }
+    const int code = m_engine->errorCode(native, text);
     QString message = text.trimmed();
     if (message.isEmpty())
         message = u"Unknown database error"_s;

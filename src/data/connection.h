@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/errors.h"
+#include "data/database_backend.h"
 #include "data/schema.h"
 
 #include <QHash>
@@ -30,7 +31,9 @@ public:
 
     void bind(const QString &location);
     const QString &location() const { return m_location; }
-    Backend backend() const { return m_backend; }
+    Backend backend() const { return m_engine->kind(); }
+    /// What the engine behind the location does its own way (SQL types, row identity, streaming, ...).
+    const DatabaseBackend &engine() const { return *m_engine; }
     /// What the location names, for messages: a file path, a server and database, or the ODBC string.
     QString describe() const;
 
@@ -91,7 +94,7 @@ private:
     QString m_name;
     QString m_qtName;
     QString m_location;
-    Backend m_backend = Backend::SQLite;
+    const DatabaseBackend *m_engine = &DatabaseBackend::of(Backend::SQLite);
     QList<Dataset *> m_readers;
     QHash<const Dataset *, QString> m_streams; // owner -> Qt connection name
 };

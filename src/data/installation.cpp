@@ -19,11 +19,11 @@ QString requiredTable(DatabaseKind kind)
 
 void dropDatabase(const QString &location, DatabaseKind kind)
 {
-    if (Connection::backendOf(location) == Backend::SQLite) {
-        const QString path = Connection::resolvePath(location);
-        for (const QString &suffix : {u""_s, u"-wal"_s, u"-shm"_s})
-            if (QFileInfo::exists(path + suffix) && !QFile::remove(path + suffix))
-                throw FileError(u"Cannot replace the database %1."_s.arg(path));
+    const QStringList files = DatabaseBackend::forLocation(location).databaseFiles(location);
+    if (!files.isEmpty()) {
+        for (const QString &file : files)
+            if (QFileInfo::exists(file) && !QFile::remove(file))
+                throw FileError(u"Cannot replace the database %1."_s.arg(files.first()));
         return;
     }
     Connection connection(u"drop"_s);
@@ -44,8 +44,9 @@ DatabaseLocations defaultLocations()
 
 bool databaseExists(const QString &location, DatabaseKind kind)
 {
-    if (Connection::backendOf(location) == Backend::SQLite)
-        return QFileInfo::exists(Connection::resolvePath(location));
+    const QStringList files = DatabaseBackend::forLocation(location).databaseFiles(location);
+    if (!files.isEmpty())
+        return QFileInfo::exists(files.first());
     Connection connection(u"probe"_s);
     connection.bind(location);
     connection.open();
@@ -59,16 +60,16 @@ void openExisting(Connection &connection, DatabaseKind kind)
 
 void createDatabases(const DatabaseLocations &locations, bool force)
 {
-    if (Connection::resolvePath(locations.results) == Connection::resolvePath(locations.working) &&
-        Connection::backendOf(locations.results) == Backend::SQLite)
+    const QStringList resultsFiles = DatabaseBackend::forLocation(locations.results).databaseFiles(locations.results);
+    if (!resultsFiles.isEmpty() &&
+        resultsFiles == DatabaseBackend::forLocation(locations.working).databaseFiles(locations.working))
         throw InputError(u"The results and the working database must be two databases."_s);
     for (const auto &[location, kind] :
          {std::pair{locations.results, DatabaseKind::Results}, std::pair{locations.working, DatabaseKind::Working}}) {
         if (databaseExists(location, kind)) {
             if (!force)
                 throw FileError(u"The database %1 exists already; use --force to replace it."_s.arg(
-                    Connection::backendOf(location) == Backend::SQLite ? Connection::resolvePath(location)
-                                                                       : location));
+                    DatabaseBackend::forLocation(location).databaseFiles(location).value(0, location)));
             dropDatabase(location, kind);
         }
     }

@@ -27,8 +27,7 @@ RowWriter::RowWriter(Connection &connection, const QString &table, const QString
             throw InputError(u"The table %1 has no column %2."_s.arg(table, column));
         m_defs << columnDef;
     }
-    // ODBC drivers differ in what they accept; one row per statement is safe everywhere.
-    if (connection.backend() != Backend::ODBC)
+    if (connection.engine().insertsManyRows())
         m_batchRows =
             std::clamp(maxParameters / int(std::max<qsizetype>(columns.size(), 1)), 1, maxBatchRows);
 }

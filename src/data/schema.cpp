@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "data/schema.h"
 
+#include "data/database_backend.h"
+
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -195,31 +197,6 @@ QList<TableDef> buildTables()
     return tables;
 }
 
-QString sqlType(const ColumnDef &column, Backend backend)
-{
-    const bool pg = backend == Backend::PostgreSQL;
-    switch (column.type) {
-    case ColumnType::Text:
-        return u"VARCHAR(%1)"_s.arg(column.width);
-    case ColumnType::Int16:
-        return u"SMALLINT"_s;
-    case ColumnType::Int32:
-        return u"INTEGER"_s;
-    case ColumnType::Float:
-        return pg ? u"DOUBLE PRECISION"_s : u"DOUBLE"_s;
-    case ColumnType::Date:
-        return u"DATE"_s;
-    case ColumnType::Memo:
-    case ColumnType::FormattedMemo:
-        return u"TEXT"_s;
-    case ColumnType::Graphic:
-        return pg ? u"BYTEA"_s : u"BLOB"_s;
-    case ColumnType::AutoInc:
-        return pg ? u"SERIAL PRIMARY KEY"_s : u"INTEGER PRIMARY KEY AUTOINCREMENT"_s;
-    }
-    return {};
-}
-
 } // namespace
 
 QMetaType::Type ColumnDef::metaType() const
@@ -304,9 +281,10 @@ const ColumnDef *Schema::anyColumn(const QString &name)
 
 QStringList Schema::createStatements(const TableDef &table, Backend backend)
 {
+    const DatabaseBackend &engine = DatabaseBackend::of(backend);
     QStringList columns;
     for (const ColumnDef &column : table.columns) {
-        QString line = column.name + u' ' + sqlType(column, backend);
+        QString line = column.name + u' ' + engine.columnType(column);
         if (column.required && column.type != ColumnType::AutoInc)
             line += u" NOT NULL"_s;
         columns << line;

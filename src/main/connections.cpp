@@ -54,7 +54,7 @@ QString resolveBinding(const Binding &binding, const AliasRegistry &aliases)
     const QString database = binding.param(u"DATABASE NAME"_s);
     if (database.isEmpty())
         return location;
-    if (Connection::backendOf(location) != Backend::ODBC)
+    if (!DatabaseBackend::forLocation(location).takesDatabaseFile())
         throw DatabaseError(
             u"The alias %1 names %2, which is no ODBC driver for the Access database %3."_s.arg(
                 binding.aliasName, location, database));
@@ -231,7 +231,7 @@ void rebuildGroupingList(TdmKVResults &dm)
     // One transaction where a failed row does not spoil the rest (SQLite); PostgreSQL aborts a
     // transaction at its first error, so there every row is written on its own.
     std::optional<Transaction> transaction;
-    if (connection.backend() == Backend::SQLite)
+    if (connection.engine().transactionSurvivesErrors())
         transaction.emplace(connection);
 
     list.last();

@@ -40,7 +40,11 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
 
 void TAboutBox::showEvent(QShowEvent *event)
 {
-    Version->setText(u"Version 3.3.0.0"_s);
+    // Four parts, as the box always showed them: project version 3.3.0 reads "3.3.0.0".
+    QStringList parts = QStringLiteral(KELVORA_VERSION).split(u'.');
+    while (parts.size() < 4)
+        parts << u"0"_s;
+    Version->setText(u"Version "_s + parts.join(u'.'));
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);

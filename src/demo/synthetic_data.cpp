@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "data/synthetic_data.h"
+#include "demo/synthetic_data.h"
 
-#include "data/demo_lookups.h"
+#include "demo/demo_lookups.h"
 #include "data/row_writer.h"
 
 #include <QDate>
@@ -159,8 +159,7 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
             u"The number of synthetic records must lie between 0 and 100000000, not %1."_s.arg(records));
     Random random(20261210);
     SyntheticSummary summary;
-    if (db.backend() == Backend::SQLite)
-        db.exec(u"PRAGMA cache_size = -131072"_s); // 128 MB
+    db.engine().prepareBulkWrite(db);
     Transaction transaction(db);
     demo::writeLookups(db);
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/scripted_interaction.h"
-#include "data/demo_data.h"
 #include "data/dmKV.h"
 #include "data/dmSmpData.h"
 #include "data/installation.h"
-#include "data/synthetic_data.h"
+#include "demo/demo_data.h"
+#include "demo/synthetic_data.h"
 #include "test_support.h"
 
 #include <QProcess>

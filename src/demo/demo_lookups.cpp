@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "data/demo_lookups.h"
+#include "demo/demo_lookups.h"
 
 #include "data/installation.h"
 #include "data/row_writer.h"

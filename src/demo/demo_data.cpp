@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "data/demo_data.h"
+#include "demo/demo_data.h"
 
 #include "calc/york_fit.h"
-#include "data/demo_lookups.h"
+#include "demo/demo_lookups.h"
 #include "data/row_writer.h"
 
 #include <QDate>
