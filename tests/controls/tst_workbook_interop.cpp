@@ -327,7 +327,7 @@ void TestWorkbookInterop::converters_data()
     QTest::newRow("our Excel 97 to LibreOffice xlsx") << u"soffice"_s << 11 << u"xlsx:Calc MS Excel 2007 XML"_s << xlsx << true;
     QTest::newRow("our xlsx to LibreOffice Excel 97") << u"soffice"_s << int(FileTypeXlsx) << u"xls:MS Excel 97"_s << xls << false;
     // (Not our Excel 97 to Gnumeric's Excel 5: Gnumeric keeps the Excel 97 code page, UTF-16, which
-    // Excel 5 files cannot have, and neither xlrd nor FreeXL reads the result.)
+    // Excel 5 files cannot have, and xlrd does not read the result.)
     QTest::newRow("our Excel 97 to Gnumeric xlsx") << u"ssconvert"_s << 11 << u"Gnumeric_Excel:xlsx2"_s << xlsx << false;
     QTest::newRow("our Excel 5 to Gnumeric Excel 97") << u"ssconvert"_s << 4 << u"Gnumeric_Excel:excel_biff8"_s << xls << false;
     QTest::newRow("our xlsx to Gnumeric Excel 5") << u"ssconvert"_s << int(FileTypeXlsx) << u"Gnumeric_Excel:excel_biff7"_s << xls << false;
