@@ -14,7 +14,6 @@ namespace kv {
 namespace {
 
 constexpr std::uint32_t EndOfChain = 0xFFFFFFFE;
-constexpr std::uint32_t NoStream = 0xFFFFFFFF;
 constexpr std::uint32_t MiniSectorSize = 64;
 constexpr std::uint8_t StreamEntry = 2;
 constexpr std::uint8_t RootEntry = 5;
