@@ -184,6 +184,8 @@ inline QByteArray excel97RecordsStream(QStringList &cells)
     BiffStream s;
     s.bof(8, 0x0005).record(0x0042, BiffBody().u16(1200));
     addXfs(s, 8);
+    // XF 16: the built-in date-time format 22 ("m/d/yy h:mm").
+    s.record(0x00E0, BiffBody().u16(0).u16(22).u16(0x0001).u8(0x20).u8(0).u8(0).u8(0).u32(0).u32(0).u16(0x20C0));
     s.boundSheet(BiffBody().u8(7).u8(0).bytes(QByteArray("Donn\xE9" "es")).data());
     s.boundSheet(BiffBody().u8(5).u8(1).bytes(utf16(QStringLiteral("Ωmega"))).data());
     s.boundSheet(QByteArray("\x05\x00" "Chart", 7), 2);
@@ -220,6 +222,8 @@ inline QByteArray excel97RecordsStream(QStringList &cells)
     s.record(0x0205, cell(3, 4).u8(0).u8(0));
     s.bof(8, 0x0020).record(0x0203, cell(10, 1).f64(99)).eof();  // an embedded chart
     s.record(0x0203, cell(11, 1).f64(7));
+    // A date-time to the half second stays the serial the cell holds, fraction and all.
+    s.record(0x0203, BiffBody().u16(11).u16(1).u16(16).f64(45306 + 0.5 / 86400));
     s.eof();
     s.beginSheet(8).record(0x027E, cell(1, 1).u32((3u << 2) | 2)).eof();
 
@@ -228,7 +232,8 @@ inline QByteArray excel97RecordsStream(QStringList &cells)
                         QStringLiteral("1|1|7|t|both"), QStringLiteral("1|1|8|t|last"), QStringLiteral("1|2|1|t|label ü"),
                         QStringLiteral("1|2|2|t|Ωμέ"), QStringLiteral("1|2|3|n|1"), QStringLiteral("1|2|4|n|7"),
                         QStringLiteral("1|3|1|t|abcdefΩΩΩΩΩΩ"), QStringLiteral("1|3|2|n|0"), QStringLiteral("1|3|3|t|#REF!"),
-                        QStringLiteral("1|3|4|n|0"), QStringLiteral("1|11|1|n|7"), QStringLiteral("2|1|1|n|3")};
+                        QStringLiteral("1|3|4|n|0"), QStringLiteral("1|11|1|n|7"), QStringLiteral("1|12|2|n|45306.000005787035"),
+                        QStringLiteral("2|1|1|n|3")};
     return s.data();
 }
 
