@@ -119,8 +119,7 @@ public:
         const bool wide = !isLatin1(text);
         const int charSize = wide ? 2 : 1;
         // A string that does not fit the rest of the record starts a new one: it splits only when
-        // longer than a whole record, and then over as few records as it can (FreeXL reads none that
-        // spans three).
+        // longer than a whole record, and then over as few records as it can.
         const qsizetype size = 3 + text.size() * charSize;
         if (m_body.size() + size > MaxBody && m_body.size() > (m_first ? 8 : 0) && !flush())
             return false;

@@ -6,7 +6,7 @@
 namespace kv {
 
 /// Excel .xls workbooks: Excel 97 (BIFF8) or Excel 5 (BIFF5) in a compound file. Reading takes either
-/// version (FreeXL); writing writes the instance's own.
+/// version (our compound-file and BIFF readers); writing writes the instance's own.
 class XlsFormat : public WorkbookFormat
 {
 public:

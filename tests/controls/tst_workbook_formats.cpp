@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every workbook format writes and reads back the same cells; bad files and unwritable targets give a
 // FileError naming the file and leave the workbook and any good file alone.
+#include "biff_records.h"
 #include "controls/compound_file_writer.h"
 #include "controls/workbook.h"
 #include "core/errors.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using namespace Qt::StringLiterals;
 using namespace kv;
@@ -33,7 +35,7 @@ void writeAll(const QString &path, const QByteArray &data)
 
 // Three sheets: texts with characters beyond ASCII, numbers with 15 significant digits, gaps, an
 // empty sheet. Windows-1252 holds every character, so Excel 5 files keep them too.
-enum LongTexts { NoLongTexts, FreeXlLongTexts, AllLongTexts };
+enum LongTexts { NoLongTexts, LongTexts, VeryLongTexts };
 
 void fillSample(Workbook &workbook, int longTexts)
 {
@@ -61,8 +63,8 @@ void fillSample(Workbook &workbook, int longTexts)
         second.setText(301, 1, QString(9000, u'x'));
         second.setText(302, 1, QString(3000, u'ä') + QString(3000, u'Ω'));
     }
-    if (longTexts == AllLongTexts) {
-        // FreeXL reads no text spanning three records; python3-xlrd and LibreOffice do.
+    if (longTexts == VeryLongTexts) {
+        // Texts spanning three records and more.
         second.setText(303, 1, QString(20000, u'y'));
         second.setText(304, 1, QString(5000, u'ä') + QString(5000, u'Ω'));
     }
@@ -81,6 +83,8 @@ private slots:
     void emptyWorkbook();
     void readsGoldenFiles_data();
     void readsGoldenFiles();
+    void readsHandMadeXls_data();
+    void readsHandMadeXls();
     void badInput_data();
     void badInput();
     void badTarget_data();
@@ -89,6 +93,7 @@ private slots:
     void kvtoolVerbs();
 
 private:
+    void addDamagedXlsRows(const QByteArray &xls);
     QTemporaryDir m_dir{QDir::tempPath() + u"/tst_workbook_formats-XXXXXX"_s};
 public:
     TestWorkbookFormats() { m_dir.setAutoRemove(qEnvironmentVariableIsEmpty("KV_KEEP_TEST_FILES")); }
@@ -100,10 +105,10 @@ void TestWorkbookFormats::roundTrip_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("longTexts");
     QTest::addColumn<bool>("oneSheet");
-    QTest::newRow("Excel 97") << 11 << u"out97.xls"_s << int(FreeXlLongTexts) << false;
+    QTest::newRow("Excel 97") << 11 << u"out97.xls"_s << int(VeryLongTexts) << false;
     QTest::newRow("Excel 5") << 4 << u"out5.xls"_s << int(NoLongTexts) << false;
-    QTest::newRow("xlsx") << int(FileTypeXlsx) << u"out.xlsx"_s << int(AllLongTexts) << false;
-    QTest::newRow("csv") << int(FileTypeCsv) << u"out.csv"_s << int(AllLongTexts) << true;
+    QTest::newRow("xlsx") << int(FileTypeXlsx) << u"out.xlsx"_s << int(VeryLongTexts) << false;
+    QTest::newRow("csv") << int(FileTypeCsv) << u"out.csv"_s << int(VeryLongTexts) << true;
 }
 
 void TestWorkbookFormats::roundTrip()
@@ -169,6 +174,14 @@ void TestWorkbookFormats::readsGoldenFiles_data()
     QTest::newRow("openpyxl .xlsx") << u"openpyxl.xlsx"_s << int(FileTypeXlsx) << sample;
     QTest::newRow("LibreOffice Excel 97") << u"soffice97.xls"_s << 11 << sample;
     QTest::newRow("Gnumeric Excel 5") << u"gnumeric95.xls"_s << 4 << sample;
+    // Formulas LibreOffice computed, read as their stored results: a number, a text, TRUE, #DIV/0!,
+    // "" (no cell), a text of 10,000 characters (a STRING record with CONTINUE), a date, a formula
+    // over the other sheet.
+    QTest::newRow("LibreOffice Excel 97 formulas")
+        << u"soffice_formulas97.xls"_s << 11
+        << QStringList{u"1|1|1|n|2.5"_s, u"1|1|2|n|2500"_s, u"1|1|3|t|Zr 2.5"_s, u"1|1|4|n|1"_s, u"1|1|5|t|#DIV/0!"_s,
+                       u"1|1|7|t|"_s + QString(5000, u'a').replace(u"a"_s, u"ab"_s), u"1|1|8|n|45306"_s,
+                       u"1|1|9|t|Гранит"_s, u"1|2|1|n|20"_s, u"2|1|1|n|10"_s};
     // Hand-made: inline and rich strings, a boolean, a formula's text, an error, an ISO date, rows and
     // cells without r attributes.
     QTest::newRow("inline strings, no references")
@@ -187,10 +200,47 @@ void TestWorkbookFormats::readsGoldenFiles()
     KV_EXPECT_NO_ERROR(workbook.readWorkbook(QStringLiteral(KV_FIXTURES_DIR "/workbook/") + file, found));
     QCOMPARE(found, fileType);
     QCOMPARE(test::cellLines(workbook), cells);
-    if (file != u"inline.xlsx") {
+    if (file.startsWith(u"soffice_formulas")) {
+        QCOMPARE(workbook.sheetName(1), u"Formeln"_s);
+        QCOMPARE(workbook.sheetName(2), u"Quelle"_s);
+    } else if (file != u"inline.xlsx") {
         QCOMPARE(workbook.sheetName(1), u"Données"_s);
         QCOMPARE(workbook.sheetName(2), u"Zahlen"_s);
     }
+}
+
+void TestWorkbookFormats::readsHandMadeXls_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("fileType");
+    QTest::addColumn<QStringList>("sheetNames");
+    QTest::addColumn<QStringList>("cells");
+    QStringList cells;
+    const QByteArray excel5 = test::excel5CodePageStream(cells);
+    QTest::newRow("Excel 5, code page 1251") << test::compoundFile(excel5, u"Book"_s) << 4
+                                             << QStringList{u"Породы"_s} << cells;
+    const QByteArray excel97 = test::excel97RecordsStream(cells);
+    QTest::newRow("Excel 97 records") << test::compoundFile(excel97, u"Workbook"_s) << 11
+                                      << QStringList{u"Données"_s, u"Ωmega"_s} << cells;
+}
+
+void TestWorkbookFormats::readsHandMadeXls()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, fileType);
+    QFETCH(QStringList, sheetNames);
+    QFETCH(QStringList, cells);
+    const QString path = m_dir.filePath(u"handmade.xls"_s);
+    writeAll(path, content);
+    Workbook workbook;
+    int found = 0;
+    KV_EXPECT_NO_ERROR(workbook.readWorkbook(path, found));
+    QCOMPARE(found, fileType);
+    QStringList names;
+    for (int s = 1; s <= workbook.numSheets(); ++s)
+        names << workbook.sheetName(s);
+    QCOMPARE(names, sheetNames);
+    QCOMPARE(test::cellLines(workbook), cells);
 }
 
 void TestWorkbookFormats::badInput_data()
@@ -200,7 +250,7 @@ void TestWorkbookFormats::badInput_data()
     QTest::addColumn<QString>("reason");
 
     Workbook sample;
-    fillSample(sample, FreeXlLongTexts);
+    fillSample(sample, LongTexts);
     KV_EXPECT_NO_ERROR(sample.writeWorkbook(m_dir.filePath(u"good.xls"_s), 11));
     KV_EXPECT_NO_ERROR(sample.writeWorkbook(m_dir.filePath(u"good.xlsx"_s), FileTypeXlsx));
     const QByteArray xls = readAll(m_dir.filePath(u"good.xls"_s));
@@ -262,6 +312,117 @@ void TestWorkbookFormats::badInput_data()
         bytes.replace(at, 22, filepass);
         QTest::newRow("password-protected xls") << u"protected.xls"_s << bytes << u"password"_s;
     }
+    addDamagedXlsRows(xls);
+}
+
+void TestWorkbookFormats::addDamagedXlsRows(const QByteArray &xls)
+{
+    // Damage to the compound file of one of ours: its header, FAT and directory are where our writer
+    // puts them (the FAT's first sector named in the header, the directory's in the header too).
+    auto at32 = [](const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); };
+    auto with32 = [](QByteArray b, qsizetype at, quint32 value) {
+        qToLittleEndian(value, b.data() + at);
+        return b;
+    };
+    const qsizetype fat = (qsizetype(at32(xls, 0x4C)) + 1) * 512;
+    const quint32 directorySector = at32(xls, 0x30);
+    const qsizetype directory = (qsizetype(directorySector) + 1) * 512;
+    const quint32 streamSize = at32(xls, directory + 128 + 0x78);
+    QTest::newRow("sector loop") << u"loop.xls"_s << with32(xls, fat + 4 * 2, 1) << u"loops"_s;
+    QTest::newRow("directory loop") << u"dirloop.xls"_s << with32(xls, fat + 4 * directorySector, directorySector)
+                                    << u"loops"_s;
+    QTest::newRow("sector past the end") << u"far.xls"_s << with32(xls, fat + 4, 0x00FFFFFF) << u"past the end of the file"_s;
+    QTest::newRow("chain ends early") << u"short.xls"_s << with32(xls, fat + 4, 0xFFFFFFFE) << u"ends before its length"_s;
+    QTest::newRow("stream longer than the file") << u"long.xls"_s << with32(xls, directory + 128 + 0x78, 0x7FFFFFFF)
+                                                 << u"longer than the file"_s;
+    QTest::newRow("FAT past the end") << u"fat.xls"_s << with32(xls, 0x2C, 100000) << u"allocation table"_s;
+    // The stream cut in its last record but one (WINDOW2 or SCALE; EOF is 4 bytes).
+    QTest::newRow("record past the stream") << u"cut.xls"_s << with32(xls, directory + 128 + 0x78, streamSize - 5)
+                                            << u"past the end of its stream"_s;
+
+    // Hand-made workbook streams, each with one fault.
+    auto sheetWith = [](const QByteArray &sheetRecords, const QByteArray &globals = {}) {
+        test::BiffStream s;
+        s.bof(8, 0x0005).record(0x0042, test::BiffBody().u16(1200));
+        QByteArray stream = s.data() + globals;
+        test::BiffStream rest;
+        rest.boundSheet(QByteArray("\x01\x00S", 3)).eof();
+        // The sheet begins right after the globals.
+        QByteArray tail = rest.data();
+        const quint32 offset = quint32(stream.size() + tail.size());
+        qToLittleEndian(offset, tail.data() + 4);
+        test::BiffStream sheet;
+        sheet.bof(8, 0x0010);
+        return test::compoundFile(stream + tail + sheet.data() + sheetRecords + QByteArray("\x0A\x00\x00\x00", 4),
+                                  u"Workbook"_s);
+    };
+    auto records = [](std::initializer_list<std::pair<quint16, QByteArray>> list) {
+        test::BiffStream s;
+        for (const auto &[id, body] : list)
+            s.record(id, body);
+        return s.data();
+    };
+    const QByteArray oneText = records({{0x00FC, test::BiffBody().u32(1).u32(1).u16(2).u8(0).bytes("ab").data()}});
+    QTest::newRow("missing shared text") << u"sst.xls"_s
+        << sheetWith(records({{0x00FD, test::cell(1, 1).u32(5).data()}}), oneText) << u"text 6"_s;
+    QTest::newRow("shared text cut short") << u"sstcut.xls"_s
+        << sheetWith({}, records({{0x00FC, test::BiffBody().u32(1).u32(1).u16(100).u8(0).bytes("abcdefghij").data()}}))
+        << u"table of texts"_s;
+    QTest::newRow("text past an empty CONTINUE") << u"sstempty.xls"_s
+        << sheetWith({}, records({{0x00FC, test::BiffBody().u32(1).u32(1).u16(4).u8(0).bytes("ab").data()},
+                                  {0x003C, QByteArray()}}))
+        << u"table of texts"_s;
+    QTest::newRow("column past the last") << u"column.xls"_s
+        << sheetWith(records({{0x0203, test::cell(1, 65535).f64(1).data()}})) << u"column 65535"_s;
+    QTest::newRow("MULRK past the last column") << u"mulrk.xls"_s
+        << sheetWith(records({{0x00BD, test::BiffBody().u16(0).u16(16380).u16(15).u32(2).u16(15).u32(2).u16(15).u32(2)
+                                           .u16(15).u32(2).u16(15).u32(2).u16(16384).data()}}))
+        << u"damaged MULRK"_s;
+    QTest::newRow("short NUMBER") << u"number.xls"_s
+        << sheetWith(records({{0x0203, test::cell(1, 1).data()}})) << u"damaged NUMBER"_s;
+    QTest::newRow("short FORMULA") << u"formula.xls"_s
+        << sheetWith(records({{0x0006, test::cell(1, 1).u32(0).data()}})) << u"damaged FORMULA"_s;
+    QTest::newRow("sheet without EOF") << u"noeof.xls"_s
+        << test::compoundFile(test::BiffStream().bof(8, 5).boundSheet(QByteArray("\x01\x00S", 3)).eof()
+                                  .beginSheet(8).record(0x0203, test::cell(1, 1).f64(1)).data()
+                                  + QByteArray(6000, '\0'),
+                              u"Workbook"_s)
+        << u"cut short"_s;
+    QTest::newRow("globals without EOF") << u"noglobalseof.xls"_s
+        << test::compoundFile(test::BiffStream().bof(8, 5).data() + QByteArray(5000, '\0'), u"Workbook"_s)
+        << u"globals do not end"_s;
+    {
+        test::BiffStream s;
+        s.bof(8, 5).record(0x0085, test::BiffBody().u32(0x7FFFFFFF).u16(0).bytes(QByteArray("\x01\x00S", 3))).eof();
+        QTest::newRow("sheet past the stream") << u"offset.xls"_s << test::compoundFile(s.data(), u"Workbook"_s)
+                                               << u"missing from the file"_s;
+    }
+    {
+        // Two sheets on one substream: reading each would take time growing with the square of the file.
+        test::BiffStream s;
+        s.bof(8, 5).boundSheet(QByteArray("\x01\x00" "A", 3)).boundSheet(QByteArray("\x01\x00" "B", 3)).eof();
+        QByteArray stream = s.data();
+        const quint32 offset = quint32(stream.size());
+        for (qsizetype at = stream.indexOf(QByteArray("\x85\x00", 2)); at >= 0; at = stream.indexOf(QByteArray("\x85\x00", 2), at + 1))
+            qToLittleEndian(offset, stream.data() + at + 4);
+        test::BiffStream sheet;
+        sheet.bof(8, 0x10).record(0x0203, test::cell(1, 1).f64(1)).eof();
+        QTest::newRow("sheets overlap") << u"overlap.xls"_s << test::compoundFile(stream + sheet.data(), u"Workbook"_s)
+                                        << u"overlap"_s;
+    }
+    QTest::newRow("only a chart sheet") << u"chart.xls"_s
+        << test::compoundFile(test::BiffStream().bof(8, 5).boundSheet(QByteArray("\x01\x00" "C", 3), 2).eof().data(),
+                              u"Workbook"_s)
+        << u"no worksheet"_s;
+    QTest::newRow("unknown code page") << u"codepage.xls"_s
+        << test::compoundFile(test::BiffStream().bof(5, 5).record(0x0042, test::BiffBody().u16(12345)).eof().data(),
+                              u"Book"_s)
+        << u"code page 12345"_s;
+    QTest::newRow("Excel 4 workbook") << u"excel4.xls"_s
+        << test::compoundFile(test::BiffStream().record(0x0409, test::BiffBody().u16(0).u16(0x100)).eof().data(), u"Book"_s)
+        << u"Excel 2, 3 or 4"_s;
+    QTest::newRow("Word document") << u"word.xls"_s << test::compoundFile(QByteArray(5000, 'w'), u"WordDocument"_s)
+                                   << u"no Excel workbook"_s;
 }
 
 void TestWorkbookFormats::badInput()
@@ -375,6 +536,21 @@ void TestWorkbookFormats::kvtoolVerbs()
     QVERIFY(dump.waitForFinished(60000));
     QCOMPARE(dump.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(dump.readAllStandardOutput()), u"2\t1\t1\tnumber\t-2.25\n2\t2\t2\ttext\tGrüße\n"_s);
+
+    // A formula cell is dumped as its result.
+    QProcess formulas;
+    formulas.start(QStringLiteral(KV_KVTOOL), {u"sheet"_s, u"dump"_s,
+                                               QStringLiteral(KV_FIXTURES_DIR "/workbook/soffice_formulas97.xls")});
+    QVERIFY(formulas.waitForFinished(60000));
+    QCOMPARE(formulas.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(formulas.readAllStandardOutput()).split(u'\n');
+    QCOMPARE(lines.size(), 11);  // ten cells and the empty text after the last line end
+    QCOMPARE(lines.mid(0, 5), (QStringList{u"1\t1\t1\tnumber\t2.5"_s, u"1\t1\t2\tnumber\t2500"_s,
+                                           u"1\t1\t3\ttext\tZr 2.5"_s, u"1\t1\t4\tnumber\t1"_s,
+                                           u"1\t1\t5\ttext\t#DIV/0!"_s}));
+    QCOMPARE(lines[5], u"1\t1\t7\ttext\t"_s + QString(5000, u'a').replace(u"a"_s, u"ab"_s));
+    QCOMPARE(lines.mid(6), (QStringList{u"1\t1\t8\tnumber\t45306"_s, u"1\t1\t9\ttext\tГранит"_s,
+                                        u"1\t2\t1\tnumber\t20"_s, u"2\t1\t1\tnumber\t10"_s, QString()}));
 
     // A bad file is an error naming it, with exit code 1.
     QProcess bad;
