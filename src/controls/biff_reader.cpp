@@ -2,6 +2,7 @@
 #include "controls/biff_reader.h"
 
 #include "controls/compound_file_reader.h"
+#include "controls/windows1252.h"
 
 #include <QStringDecoder>
 #include <QtEndian>
@@ -298,7 +299,7 @@ public:
             const std::size_t old = out.size();
             out.resize(old + size);
             for (std::size_t i = 0; i < size; ++i)
-                out[old + i] = windows1252(text[i]);
+                out[old + i] = fromWindows1252(text[i]);
             return;
         }
         m_decoder.resetState();
@@ -307,15 +308,6 @@ public:
     }
 
 private:
-    static char16_t windows1252(uchar byte)
-    {
-        // Where Windows-1252 leaves a byte undefined it stays the C1 control of that number.
-        static const char16_t high[32] = {
-            0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D, 0x017D, 0x8F,
-            0x90, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178};
-        return byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : char16_t(byte);
-    }
-
     bool use(const QByteArray &name)
     {
         m_decoder = QStringDecoder(name.constData());

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/biff_writer.h"
 
+#include "controls/windows1252.h"
+
 #include "controls/compound_file_writer.h"
 #include "controls/workbook.h"
 #include "controls/xlsx_format.h"
@@ -210,29 +212,6 @@ Body xf(int version, bool style)
 }
 
 } // namespace
-
-QByteArray toWindows1252(QStringView text)
-{
-    // The code points Windows-1252 puts at 0x80..0x9F; 0 where it has none.
-    static const char16_t high[32] = {
-        0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-        0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-    QByteArray out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            out.append(char(u));
-            continue;
-        }
-        char byte = '?';
-        for (int i = 0; i < 32; ++i)
-            if (high[i] == u && u != 0)
-                byte = char(0x80 + i);
-        out.append(byte);
-    }
-    return out;
-}
 
 bool writeBiffWorkbook(const Workbook &workbook, QIODevice &device, int version, QString &error)
 {

@@ -14,7 +14,5 @@ class Workbook;
 /// records in Windows-1252. False with a message when the workbook does not fit the format.
 bool writeBiffWorkbook(const Workbook &workbook, QIODevice &device, int biffVersion, QString &error);
 
-/// Windows-1252 bytes of a text; characters the code page lacks become '?'.
-QByteArray toWindows1252(QStringView text);
 
 } // namespace kv
