@@ -3,6 +3,8 @@
 
 #include "core/guard.h"
 #include "data/dmKV.h"
+#include "exchange/gis_export.h"
+#include "graphs/ui/KV_Map.h"
 #include "graphs/ui/KV_grph.h"
 #include "graphs/ui/KV_selpg.h"
 #include "main/connections.h"
@@ -14,6 +16,7 @@
 #include "main/ui/page_define_query.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -68,6 +71,47 @@ void TfmRes::GraphDateGroupedByInterpretationClick()
     command([this] {
         TfmKVGraph::GraphDateGroupedByInterpretationClick(this, *m_dm, *m_ui, *m_selPG,
                                                           pgDefineQuery->definition());
+    });
+}
+
+void TfmRes::GraphMapClick()
+{
+    if (!m_dm || !m_selPG)
+        return;
+    command([this] {
+        try {
+            TfmKVMap::GraphMapClick(this, *m_dm, *m_ui, *m_selPG, pgDefineQuery->definition());
+        } catch (const Error &) {
+            m_ui->progress(QString());
+            throw;
+        }
+    });
+}
+
+void TfmRes::FileExportGISClick()
+{
+    if (!m_dm)
+        return;
+    command([this] {
+        const QStringList filters = gisDialogFilters();
+        const auto choice = m_ui->saveFile(u"GIS Localities"_s, filters, QString(), u"localities.geojson"_s);
+        if (!choice)
+            return;
+        // The name's extension says the format; a bare name takes the entry chosen.
+        QString path = choice->path;
+        const QStringList suffixes{u"geojson"_s, u"kml"_s, u"csv"_s};
+        if (QFileInfo(path).suffix().isEmpty())
+            path += u'.' + suffixes.value(choice->filterIndex, suffixes.first());
+        m_ui->busy(u"Writing localities ...."_s);
+        GisExportResult result;
+        try {
+            result = exportGisLocalities(*m_dm, gisFormatOf(path), path);
+        } catch (const Error &) {
+            m_ui->busyDone();
+            throw;
+        }
+        m_ui->busyDone();
+        m_ui->information(gisExportMessage(result, path));
     });
 }
 
@@ -194,7 +238,8 @@ void TfmRes::buildMenu()
     mnFile = bar->addMenu(u"&File"_s);
     mnExport = mnFile->addMenu(u"&Export"_s);
     FileExportExcel = item(mnExport, u"&Excel spreadsheet"_s);
-    FileExportGIS = item(mnExport, u"GIS Localities"_s);
+    FileExportGIS = item(mnExport, u"GIS Localities"_s, true);
+    connect(FileExportGIS, &QAction::triggered, this, &TfmRes::FileExportGISClick);
     FileExportStratTable = item(mnExport, u"&Stratigraphic table"_s);
     FileImportExcel = item(mnFile, u"&Import Excel spreadsheet"_s);
     FilePrint = item(mnFile, u"&Print"_s);
@@ -229,7 +274,8 @@ void TfmRes::buildMenu()
     connect(GraphDateByInterpretation, &QAction::triggered, this, &TfmRes::GraphDateGroupedByInterpretationClick);
     GraphRatios = item(mnGraph, u"&Initial and model ratios"_s);
     GraphRatiosGrouped = item(mnGraph, u"Initial and model ratios (&Grouped)"_s);
-    GraphMap = item(mnGraph, u"&Map of sample localities"_s);
+    GraphMap = item(mnGraph, u"&Map of sample localities"_s, true);
+    connect(GraphMap, &QAction::triggered, this, &TfmRes::GraphMapClick);
     GraphClosureT = item(mnGraph, u"Date vs Closure &T"_s);
 
     mnOptions = bar->addMenu(u"&Options"_s);

@@ -61,6 +61,9 @@ public:
     void UpdateGroupDescriptorListClick();
     void AboutClick();
     void GraphDateGroupedByInterpretationClick();
+    void GraphMapClick();
+    /// File > Export > "GIS Localities".
+    void FileExportGISClick();
     void OptionsGraphClassificationClick();
 
     // The record commands of the Edit menu and the toolbar (KV_main_records.cpp)
