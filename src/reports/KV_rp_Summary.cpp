@@ -129,7 +129,8 @@ Band TfmReportSummary::headerBand(const QPaintDevice &device) const
     band.text(0, 1.6, u"Kelvora Geochronology Database"_s, title, bandWidth, Align::Centre);
     band.text(4.2, 12.2, u"Data Summary"_s, heading10);
     band.text(179.1, 13.2, QLocale(QLocale::English).toString(m_date, u"d MMM yyyy"_s), plain8);
-    band.rule(ruleLeft, ruleRight, 14.6);
+    // Designed at 14.6 under Arial's smaller line boxes; it must not strike through the texts above it.
+    band.rule(ruleLeft, ruleRight, std::max(14.6, band.contentBottom() + 0.5));
     band.setHeight(headerHeight);
     return band;
 }
@@ -149,7 +150,8 @@ Band TfmReportSummary::footerBand(const QPaintDevice &device, int page) const
 Band TfmReportSummary::samplesBand(const QPaintDevice &device)
 {
     Band band(device);
-    const double headingTop = 2.4;
+    // In line with the source sub-report's headings beside it.
+    const double headingTop = 0.8;
     band.text(1.3, headingTop, u"Sample"_s, underlined8);
     band.text(17.5, headingTop, u"Fraction"_s, underlined8);
     // Right-aligned columns: the values line up with the right end of their heading.
