@@ -89,11 +89,12 @@ void Context::expectNoMoreArgs() const
 int main(int argc, char *argv[])
 {
     using namespace kv;
-    // Verbs that draw charts or show a window need the window system; it is offscreen when there is no display.
+    // Verbs that draw charts, lay out a report's fonts or show a window need the window system; it is
+    // offscreen when there is no display.
     bool drawsCharts = false;
     for (int i = 1; i < argc; ++i)
         drawsCharts = drawsCharts || qstrcmp(argv[i], "--images") == 0 || qstrncmp(argv[i], "--images=", 9) == 0 ||
-                      qstrcmp(argv[i], "--show") == 0;
+                      qstrcmp(argv[i], "--show") == 0 || qstrcmp(argv[i], "report") == 0;
     if (drawsCharts && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app(drawsCharts ? new QApplication(argc, argv)

@@ -2,6 +2,7 @@
 #include "main/sample_localities.h"
 
 #include "data/connection.h"
+#include "data/read_only_scope.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -22,6 +23,8 @@ void forEachQuerySample(Connection &results, const QStringList &queryLines,
         u"from (\n%1\n) q CROSS JOIN SmpReg LEFT JOIN SmpLoc ON SmpLoc.SampleNo = SmpReg.SampleNo\n"
         u"where SmpReg.RecordID = q.RecordID and SmpReg.IsoSystem = q.IsotopeSystem"_s.arg(
             results.adapt(queryLines.join(u'\n')));
+    // Query1 may hold a typed text that was refused: whatever it is, it only reads here.
+    ReadOnlyScope readOnly(results);
     QSqlQuery q = results.query();
     q.setForwardOnly(true);
     if (!q.exec(sql))

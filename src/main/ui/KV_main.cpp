@@ -14,6 +14,8 @@
 #include "main/ui/KV_ReferTo.h"
 #include "main/ui/KV_about.h"
 #include "main/ui/page_define_query.h"
+#include "reports/KV_rp_Summary.h"
+#include "reports/ui/KV_rbPreview.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -242,7 +244,8 @@ void TfmRes::buildMenu()
     connect(FileExportGIS, &QAction::triggered, this, &TfmRes::FileExportGISClick);
     FileExportStratTable = item(mnExport, u"&Stratigraphic table"_s);
     FileImportExcel = item(mnFile, u"&Import Excel spreadsheet"_s);
-    FilePrint = item(mnFile, u"&Print"_s);
+    FilePrint = item(mnFile, u"&Print"_s, true);
+    connect(FilePrint, &QAction::triggered, this, &TfmRes::FilePrint1Click);
     mnFile->addSeparator();
     FileExit = item(mnFile, u"E&xit"_s, true);
     connect(FileExit, &QAction::triggered, this, &TfmRes::ExitClick);
@@ -380,6 +383,18 @@ void TfmRes::AboutClick()
             about.exec();
         },
         false);
+}
+
+void TfmRes::FilePrint1Click()
+{
+    if (!m_dm)
+        return;
+    command([this] {
+        // The report's datasets are open while the launcher is shown, and closed also when it fails.
+        const ReportDatasets datasets(*m_dm);
+        TfmPreview launcher(*m_dm, *m_ui, this);
+        launcher.exec();
+    });
 }
 
 void TfmRes::ShowReferTo(Dataset &referTo)

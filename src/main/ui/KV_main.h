@@ -60,6 +60,8 @@ public:
     void LinkToLANClick();
     void UpdateGroupDescriptorListClick();
     void AboutClick();
+    /// File > "&Print": the report launcher over the records of the current query.
+    void FilePrint1Click();
     void GraphDateGroupedByInterpretationClick();
     void GraphMapClick();
     /// File > Export > "GIS Localities".

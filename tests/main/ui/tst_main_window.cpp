@@ -104,7 +104,7 @@ void TestMainWindow::frame()
                        u"&File > &Export > GIS Localities"_s,
                        u"&File > &Export > &Stratigraphic table (off)"_s,
                        u"&File > &Import Excel spreadsheet (off)"_s,
-                       u"&File > &Print (off)"_s,
+                       u"&File > &Print"_s,
                        u"&File > E&xit"_s,
                        u"&Edit"_s,
                        u"&Edit > &New record (off)"_s,
