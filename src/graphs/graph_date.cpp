@@ -163,9 +163,9 @@ struct DateGraphCommand::Row
     double ageErrorAv = 0;
 };
 
-DateGraphCommand::DateGraphCommand(TdmKVResults &dm, Interaction &ui, PlotGroupings &groupings, int &maxRows,
-                                   PlotDateRange &range)
-    : m_dm(dm), m_ui(ui), m_groupings(groupings), m_maxRows(maxRows), m_range(range)
+DateGraphCommand::DateGraphCommand(TdmKVResults &dm, Interaction &ui, PlotState &state)
+    : m_dm(dm), m_ui(ui), m_state(state), m_groupings(state.groupings), m_maxRows(state.MaxRows),
+      m_range(state.range)
 {
 }
 
@@ -370,7 +370,7 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     timer.start();
 
     m_ui.progress(u"Reading .INI file"_s);
-    LoadPlotGroupings(m_groupings, m_maxRows);
+    LoadPlotGroupings(m_state);
     m_groupings.HowGrouped = ApplyGroupingBasisRule(definition, m_groupings.HowGrouped);
 
     m_ui.progress(u"Transfering data"_s);

@@ -3,6 +3,7 @@
 
 #include "core/guard.h"
 #include "data/dmKV.h"
+#include "graphs/graph_date.h"
 #include "graphs/ui/KV_grph.h"
 #include "graphs/ui/KV_selpg.h"
 #include "main/connections.h"
@@ -63,11 +64,18 @@ void TfmRes::setPlotWindows(TfmSelPG *selPG, TfmSelDI2 *selDI2)
 
 void TfmRes::GraphDateGroupedByInterpretationClick()
 {
-    if (!m_dm || !m_selPG)
+    if (!m_dm)
         return;
     command([this] {
-        TfmKVGraph::GraphDateGroupedByInterpretationClick(this, *m_dm, *m_ui, *m_selPG,
-                                                          pgDefineQuery->definition());
+        DateGraph graph;
+        try {
+            DateGraphCommand(*m_dm, *m_ui, m_plot).run(pgDefineQuery->definition(), graph);
+        } catch (const Error &) {
+            m_ui->progress(QString()); // the panel does not keep the phase that failed
+            throw;
+        }
+        TfmKVGraph window(graph, *m_ui, this);
+        window.exec();
     });
 }
 
