@@ -15,4 +15,17 @@ void showError(Interaction &ui, const QString &text) noexcept
     }
 }
 
+void showFailure(Interaction &ui, const Error &error) noexcept
+{
+    if (!dynamic_cast<const InputError *>(&error)) {
+        showError(ui, error.message());
+        return;
+    }
+    try {
+        ui.warning(error.message());
+    } catch (...) {
+        std::fprintf(stderr, "warning: %s\n", error.message().toLocal8Bit().constData());
+    }
+}
+
 } // namespace kv

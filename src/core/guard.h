@@ -12,6 +12,11 @@ namespace kv {
 /// Shows an error in the standard error box; never throws, even when the box itself fails.
 void showError(Interaction &ui, const QString &text) noexcept;
 
+/// The one place that chooses the box for a failure: input the user gave that makes no sense gets the
+/// warning box (the command stops, nothing else is wrong), every other error the standard error box.
+/// Never throws.
+void showFailure(Interaction &ui, const Error &error) noexcept;
+
 /// Runs the work of a Qt slot, virtual function or event handler. Qt's event loop cannot carry an
 /// exception: one that leaves a handler ends the program, and with it every edit not yet posted. So
 /// each handler runs its work through this one place, which turns whatever was thrown into the error
@@ -22,7 +27,7 @@ template <typename Work> bool guarded(Interaction &ui, Work &&work) noexcept
         std::forward<Work>(work)();
         return true;
     } catch (const Error &e) {
-        showError(ui, e.message());
+        showFailure(ui, e);
     } catch (const std::exception &e) {
         showError(ui, QString::fromLocal8Bit(e.what()));
     } catch (...) {
