@@ -105,8 +105,7 @@ void TestLocalityChart::series()
     Fixture f;
     if (!broken.isEmpty())
         f.dm.KVResults.exec(u"drop table "_s + broken);
-    ChartGrid chart;
-    chart.setRowCount(10);
+    ChartGrid chart(10, 6);
     chart.setRow(10);
     chart.setColumn(1);
     chart.setData(u"7"_s); // what the chart showed before goes
