@@ -17,15 +17,9 @@ void showError(Interaction &ui, const QString &text) noexcept
 
 void showFailure(Interaction &ui, const Error &error) noexcept
 {
-    if (!dynamic_cast<const InputError *>(&error)) {
-        showError(ui, error.message());
-        return;
-    }
-    try {
-        ui.warning(error.message());
-    } catch (...) {
-        std::fprintf(stderr, "warning: %s\n", error.message().toLocal8Bit().constData());
-    }
+    // Every kind gets the standard error box; the warnings the system gives (a refused post, a number
+    // that makes no sense) are shown by the command that knows what they mean, before it stops.
+    showError(ui, error.message());
 }
 
 } // namespace kv

@@ -12,9 +12,8 @@ namespace kv {
 /// Shows an error in the standard error box; never throws, even when the box itself fails.
 void showError(Interaction &ui, const QString &text) noexcept;
 
-/// The one place that chooses the box for a failure: input the user gave that makes no sense gets the
-/// warning box (the command stops, nothing else is wrong), every other error the standard error box.
-/// Never throws.
+/// The one place that chooses the box for a failure that reaches a handler: the standard error box
+/// with the error's own message. Never throws.
 void showFailure(Interaction &ui, const Error &error) noexcept;
 
 /// Runs the work of a Qt slot, virtual function or event handler. Qt's event loop cannot carry an

@@ -40,9 +40,8 @@ void TestGuard::chosenBox_data()
     QTest::addColumn<QStringList>("messages");
     using Work = std::function<void()>;
     QTest::newRow("nothing thrown") << Work([] {}) << true << QStringList{};
-    // Input that makes no sense stops the command with a warning; the program and data are sound.
     QTest::newRow("input") << Work([] { throw InputError(u"'x' is not a number."_s); }) << false
-                           << QStringList{u"warning: 'x' is not a number."_s};
+                           << QStringList{u"error: 'x' is not a number."_s};
     QTest::newRow("database") << Work([] { throw DatabaseError(u"no such table: KVTemp2"_s, KeyViolation); })
                               << false << QStringList{u"error: no such table: KVTemp2"_s};
     QTest::newRow("file") << Work([] { throw FileError(u"Cannot write c.png."_s); }) << false
