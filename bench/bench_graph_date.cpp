@@ -46,13 +46,11 @@ int main(int argc, char *argv[])
             throw Error(u"The query failed: "_s + query.lastError());
         out << "query: " << query.recordCount() << " records, " << timer.elapsed() << " ms\n";
 
-        PlotGroupings groupings;
-        int maxRows = DefaultMaxRows;
-        PlotDateRange range;
+        PlotState plot;
         for (const char *label : {"refilled", "current"}) {
             DateGraph graph;
             timer.restart();
-            DateGraphCommand(dm, ui, groupings, maxRows, range).run(definition, graph);
+            DateGraphCommand(dm, ui, plot).run(definition, graph);
             out << "graph (" << label << "): " << timer.elapsed() << " ms; working tables " << graph.fillMs
                 << " ms, curves " << graph.curvesMs << " ms, weighted mean " << graph.meanMs << " ms, chart and sheet cells " << graph.chartsMs
                 << " ms; dates " << dm.TempDataDI->recordCount() << ", mean" << graph.eDate << " +/-"

@@ -11,6 +11,7 @@
 #include "exchange/gis_export.h"
 #include "graphs/graph_map.h"
 #include "graphs/plot_settings.h"
+#include "graphs/plot_state.h"
 #include "main/query_command.h"
 #include "main/query_definition.h"
 
@@ -76,13 +77,12 @@ int main(int argc, char *argv[])
             throw Error(u"The query failed: "_s + query.lastError());
         out << "query: " << query.recordCount() << " records, " << timer.elapsed() << " ms\n";
 
-        PlotGroupings groupings;
-        int maxRows = DefaultMaxRows;
+        PlotState state;
         for (const char *label : {"refilled", "current"}) {
             LocalityMap map;
             timer.restart();
             const double cpu = cpuSeconds();
-            MapCommand(dm, ui, groupings, maxRows).run(definition, map);
+            MapCommand(dm, ui, state).run(definition, map);
             int points = 0;
             for (int n : map.interpretationPoints)
                 points += n;

@@ -32,8 +32,8 @@ int main(int argc, char *argv[])
         QMessageBox::critical(nullptr, u"Kelvora"_s, e.message());
         return 1;
     }
-    kv::TfmSelDI2 fmSelDI2(&dmKVResults, &fmRes);
-    kv::TfmSelPG fmSelPG(&dmKVResults, &fmRes);
+    kv::TfmSelDI2 fmSelDI2(fmRes.plotState(), fmRes.interaction(), &dmKVResults, &fmRes);
+    kv::TfmSelPG fmSelPG(fmRes.plotState(), fmRes.interaction(), &dmKVResults, &fmRes);
     fmRes.setPlotWindows(&fmSelPG, &fmSelDI2);
     kv::TdmSmp dmSmp(dmKVResults);
     connections->setSampleModule(&dmSmp);

@@ -67,19 +67,17 @@ int graphDate(kv::tool::Context &c)
         return 1;
     c.out << "# records = " << query.recordCountText() << '\n';
 
-    kv::PlotGroupings groupings;
-    int maxRows = kv::DefaultMaxRows;
-    kv::PlotDateRange range;
+    // The plot state of one run, as the viewer's main window holds one for its run.
+    kv::PlotState plot;
     kv::DateGraph graph;
-    kv::DateGraphCommand command(dm, c.ui, groupings, maxRows, range);
-    command.run(options.definition, graph);
+    kv::DateGraphCommand(dm, c.ui, plot).run(options.definition, graph);
 
     c.out << "Mean\t" << graph.eDate << '\n'
           << "+/-\t" << graph.eError << "\tMa   (95% confidence)\n"
           << "MSWD\t" << graph.eMSWD << '\n'
           << "Probability of fit\t" << graph.eProbabilityOfFit << '\n'
-          << "# dates = " << dm.TempDataDI->recordCount() << ", axis " << range.PlotDateMin << " to "
-          << range.PlotDateMax << " Ma\n";
+          << "# dates = " << dm.TempDataDI->recordCount() << ", axis " << plot.range.PlotDateMin << " to "
+          << plot.range.PlotDateMax << " Ma\n";
     c.out.flush();
     if (!save.isEmpty())
         graph.SSDI.writeWorkbook(save, fileType);

@@ -8,6 +8,7 @@
 #include "exchange/gis_export.h"
 #include "graphs/graph_map.h"
 #include "graphs/plot_settings.h"
+#include "graphs/plot_state.h"
 #include "main/query_command.h"
 
 #include <QApplication>
@@ -29,10 +30,10 @@ int graphMap(kv::tool::Context &c)
         return 1;
     c.out << "# records = " << query.recordCountText() << '\n';
 
-    kv::PlotGroupings groupings;
-    int maxRows = kv::DefaultMaxRows;
+    kv::PlotState state;
+    const kv::PlotGroupings &groupings = state.groupings;
     kv::LocalityMap map;
-    kv::MapCommand command(dm, c.ui, groupings, maxRows);
+    kv::MapCommand command(dm, c.ui, state);
     command.run(options.definition, map);
 
     c.out << "rows transferred\t" << map.transferred << '\n';

@@ -15,4 +15,11 @@ void showError(Interaction &ui, const QString &text) noexcept
     }
 }
 
+void showFailure(Interaction &ui, const Error &error) noexcept
+{
+    // Every kind gets the standard error box; the warnings the system gives (a refused post, a number
+    // that makes no sense) are shown by the command that knows what they mean, before it stops.
+    showError(ui, error.message());
+}
+
 } // namespace kv

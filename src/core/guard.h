@@ -12,6 +12,10 @@ namespace kv {
 /// Shows an error in the standard error box; never throws, even when the box itself fails.
 void showError(Interaction &ui, const QString &text) noexcept;
 
+/// The one place that chooses the box for a failure that reaches a handler: the standard error box
+/// with the error's own message. Never throws.
+void showFailure(Interaction &ui, const Error &error) noexcept;
+
 /// Runs the work of a Qt slot, virtual function or event handler. Qt's event loop cannot carry an
 /// exception: one that leaves a handler ends the program, and with it every edit not yet posted. So
 /// each handler runs its work through this one place, which turns whatever was thrown into the error
@@ -22,7 +26,7 @@ template <typename Work> bool guarded(Interaction &ui, Work &&work) noexcept
         std::forward<Work>(work)();
         return true;
     } catch (const Error &e) {
-        showError(ui, e.message());
+        showFailure(ui, e);
     } catch (const std::exception &e) {
         showError(ui, QString::fromLocal8Bit(e.what()));
     } catch (...) {

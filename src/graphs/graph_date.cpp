@@ -6,6 +6,7 @@
 #include "core/interaction.h"
 #include "data/dataset.h"
 #include "data/dmKV.h"
+#include "data/read_only_scope.h"
 #include "data/row_writer.h"
 #include "data/schema.h"
 #include "graphs/plot_settings.h"
@@ -163,9 +164,9 @@ struct DateGraphCommand::Row
     double ageErrorAv = 0;
 };
 
-DateGraphCommand::DateGraphCommand(TdmKVResults &dm, Interaction &ui, PlotGroupings &groupings, int &maxRows,
-                                   PlotDateRange &range)
-    : m_dm(dm), m_ui(ui), m_groupings(groupings), m_maxRows(maxRows), m_range(range)
+DateGraphCommand::DateGraphCommand(TdmKVResults &dm, Interaction &ui, PlotState &state)
+    : m_dm(dm), m_ui(ui), m_state(state), m_groupings(state.groupings), m_maxRows(state.MaxRows),
+      m_range(state.range)
 {
 }
 
@@ -197,25 +198,30 @@ int DateGraphCommand::groupOf(const PlotGroupings &groupings, const QString &int
     return group;
 }
 
-int DateGraphCommand::plotSpace(ChartGrid &chart, int n)
+int allocatePlotSpace(Interaction &ui, ChartGrid &chart, int n, int maxRows)
 {
     // A chart holds at most 32767 rows, whatever the settings file says.
-    const int limit = std::clamp(m_maxRows, 0, ChartGrid::MaxCount);
+    const int limit = std::clamp(maxRows, 0, ChartGrid::MaxCount);
     if (n >= limit) {
-        if (m_ui.askYesNo(u"Maximum records exceeds maximum plot space allocation. Increase to limit?"_s)) {
+        if (ui.askYesNo(u"Maximum records exceeds maximum plot space allocation. Increase to limit?"_s)) {
             chart.setRowCount(limit);
             return limit;
         }
         return std::min(n, chart.rowCount());
     }
     if (n > chart.rowCount()) {
-        if (m_ui.askYesNo(u"Maximum records exceeds plot space allocation. Increase space?"_s)) {
+        if (ui.askYesNo(u"Maximum records exceeds plot space allocation. Increase space?"_s)) {
             chart.setRowCount(n);
             return n;
         }
         return chart.rowCount();
     }
     return n;
+}
+
+int DateGraphCommand::plotSpace(ChartGrid &chart, int n)
+{
+    return allocatePlotSpace(m_ui, chart, n, m_maxRows);
 }
 
 void DateGraphCommand::emptyTable(const QString &table)
@@ -370,7 +376,7 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     timer.start();
 
     m_ui.progress(u"Reading .INI file"_s);
-    LoadPlotGroupings(m_groupings, m_maxRows);
+    LoadPlotGroupings(m_state);
     m_groupings.HowGrouped = ApplyGroupingBasisRule(definition, m_groupings.HowGrouped);
 
     m_ui.progress(u"Transfering data"_s);
@@ -389,8 +395,12 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     query.setSql(m_dm.Query1->sql());
     query.disableControls(); // no detail follows each record: the details are read at once
     closeQuery.disabled = true;
-    query.prepare();
-    query.open();
+    {
+        // Query1 may hold a typed text that was refused: whatever it is, it only reads here.
+        ReadOnlyScope readOnly(m_dm.KVResults);
+        query.prepare();
+        query.open();
+    }
 
     m_ui.progress(u"Creating form"_s);
     if (fillDates || fillGrouped) {

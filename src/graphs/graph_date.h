@@ -4,6 +4,7 @@
 #include "calc/statistics.h"
 #include "controls/chart_grid.h"
 #include "controls/workbook.h"
+#include "graphs/plot_state.h"
 
 #include <QString>
 #include <QVariant>
@@ -15,14 +16,6 @@ class Dataset;
 class Interaction;
 class QueryDefinition;
 class TdmKVResults;
-struct PlotGroupings;
-
-/// The date range of the current graph's X axis (Ma), kept from one graph command to the next.
-struct PlotDateRange
-{
-    double PlotDateMin = 5000;
-    double PlotDateMax = 0;
-};
 
 /// What the date graph window shows: its six charts' grids, the spreadsheet and the panel of the
 /// weighted mean. Chart styles and titles are the window's design, set by the constructor.
@@ -54,6 +47,10 @@ double AgeErrorAv(const FitStatistics *statistics, const QVariant &agePError, co
 /// AgeErrorAv), as the table is filtered; the table is left on its first row.
 calc::WeightedMean WeightedMeanOfDates(Dataset &table, int count);
 
+/// The plot-space rule of the graph commands: the rows a chart gets for n points, asking the user before
+/// it grows past its rows or up to the limit maxRows. Returns the rows to draw.
+int allocatePlotSpace(Interaction &ui, ChartGrid &chart, int n, int maxRows);
+
 /// Graph > "&Date grouped by Interpretation" up to the point where the window is shown.
 class DateGraphCommand
 {
@@ -61,8 +58,8 @@ public:
     /// Rows the window's date charts are designed with; more need the user's consent.
     static constexpr int DesignRows = 100;
 
-    DateGraphCommand(TdmKVResults &dm, Interaction &ui, PlotGroupings &groupings, int &maxRows,
-                     PlotDateRange &range);
+    /// The command reads and updates the plot state: the groupings, MaxRows and the date range.
+    DateGraphCommand(TdmKVResults &dm, Interaction &ui, PlotState &state);
 
     /// The basis of the grouped graphs that the query's chosen values imply, or howGrouped unchanged.
     static QString ApplyGroupingBasisRule(const QueryDefinition &definition, const QString &howGrouped);
@@ -84,6 +81,7 @@ private:
 
     TdmKVResults &m_dm;
     Interaction &m_ui;
+    PlotState &m_state;
     PlotGroupings &m_groupings;
     int &m_maxRows;
     PlotDateRange &m_range;

@@ -9,6 +9,7 @@
 #include "data/schema.h"
 #include "graphs/graph_date.h"
 #include "graphs/plot_settings.h"
+#include "graphs/plot_state.h"
 #include "main/query_definition.h"
 #include "main/sample_localities.h"
 
@@ -75,30 +76,9 @@ LocalityMap::LocalityMap() : VtChM1(MapCommand::DesignRows, 12), VtChM2(MapComma
     VtChM2.setTitle(u"Sample localities by date band"_s);
 }
 
-MapCommand::MapCommand(TdmKVResults &dm, Interaction &ui, PlotGroupings &groupings, int &maxRows)
-    : m_dm(dm), m_ui(ui), m_groupings(groupings), m_maxRows(maxRows)
+MapCommand::MapCommand(TdmKVResults &dm, Interaction &ui, PlotState &state)
+    : m_dm(dm), m_ui(ui), m_state(state), m_groupings(state.groupings)
 {
-}
-
-int MapCommand::plotSpace(ChartGrid &chart, int n)
-{
-    // A chart holds at most 32767 rows, whatever the settings file says.
-    const int limit = std::clamp(m_maxRows, 0, ChartGrid::MaxCount);
-    if (n >= limit) {
-        if (m_ui.askYesNo(u"Maximum records exceeds maximum plot space allocation. Increase to limit?"_s)) {
-            chart.setRowCount(limit);
-            return limit;
-        }
-        return std::min(n, chart.rowCount());
-    }
-    if (n > chart.rowCount()) {
-        if (m_ui.askYesNo(u"Maximum records exceeds plot space allocation. Increase space?"_s)) {
-            chart.setRowCount(n);
-            return n;
-        }
-        return chart.rowCount();
-    }
-    return n;
 }
 
 void MapCommand::transfer()
@@ -162,7 +142,7 @@ QList<MapCommand::Point> MapCommand::readTable()
 
 int MapCommand::plotSeries(ChartGrid &chart, int series, const QList<const Point *> &points)
 {
-    const int n = plotSpace(chart, int(points.size()));
+    const int n = allocatePlotSpace(m_ui, chart, int(points.size()), m_state.MaxRows);
     for (int r = 1; r <= n; ++r) {
         const Point &p = *points[r - 1];
         chart.setRow(r);
@@ -230,7 +210,7 @@ void MapCommand::plotOutlines(const QueryDefinition &definition, LocalityMap &ma
 void MapCommand::run(const QueryDefinition &definition, LocalityMap &map)
 {
     m_ui.progress(u"Reading .INI file"_s);
-    LoadPlotGroupings(m_groupings, m_maxRows);
+    LoadPlotGroupings(m_state);
 
     m_ui.progress(u"Processing data for map"_s);
     map.reused = m_dm.MapDataCurrent;

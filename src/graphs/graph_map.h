@@ -12,6 +12,7 @@ class Interaction;
 class QueryDefinition;
 class TdmKVResults;
 struct PlotGroupings;
+struct PlotState;
 
 /// What the map window shows: the localities by interpretation group and by date band, each chart
 /// with the outlines of the query's areas.
@@ -37,7 +38,8 @@ public:
     /// The column pair of the area outlines.
     static constexpr int OutlineColumn = 11;
 
-    MapCommand(TdmKVResults &dm, Interaction &ui, PlotGroupings &groupings, int &maxRows);
+    /// The command reads the plot state's groupings and MaxRows.
+    MapCommand(TdmKVResults &dm, Interaction &ui, PlotState &state);
 
     /// Reads the plot settings, fills the working table unless it is current, classifies its date bands
     /// and fills the two charts. Errors end it with a message the caller shows.
@@ -48,14 +50,13 @@ private:
     void transfer();
     void classifyBands();
     QList<Point> readTable();
-    int plotSpace(ChartGrid &chart, int n);
     int plotSeries(ChartGrid &chart, int series, const QList<const Point *> &points);
     void plotOutlines(const QueryDefinition &definition, LocalityMap &map, int rowLimit);
 
     TdmKVResults &m_dm;
     Interaction &m_ui;
+    PlotState &m_state;
     PlotGroupings &m_groupings;
-    int &m_maxRows;
 };
 
 } // namespace kv

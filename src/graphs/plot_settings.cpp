@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "graphs/plot_settings.h"
 
+#include "graphs/plot_state.h"
+
 #include "core/ini_file.h"
 #include "main/settings.h"
 
@@ -134,6 +136,16 @@ void LoadPlotGroupings(const IniFile &file, PlotGroupings &g, int &maxRows)
 void LoadPlotGroupings(PlotGroupings &groupings, int &maxRows)
 {
     LoadPlotGroupings(IniFile(settingsFilePath()), groupings, maxRows);
+}
+
+void LoadPlotGroupings(PlotState &state)
+{
+    LoadPlotGroupings(state.groupings, state.MaxRows);
+}
+
+void LoadPlotAxes(PlotState &state)
+{
+    LoadPlotAxes(IniFile(settingsFilePath()), state.axes);
 }
 
 void SavePlotGroupings(IniFile &file, PlotGroupings &g, int maxRows)

@@ -3,18 +3,40 @@
 
 #include "data/dmKV.h"
 
+#include <QScopeGuard>
+#include <exception>
+#include <functional>
+
 using namespace Qt::StringLiterals;
 
 namespace kv {
 
 namespace {
 
+// Runs a step whose failure is ignored; only the editor's start ignores them (its grid stays empty).
 void quietly(Dataset *d, void (Dataset::*step)())
 {
     try {
         (d->*step)();
     } catch (const Error &) {
     }
+}
+
+// Runs the step on every dataset and then reports the first failure, so that one table that cannot
+// be closed or opened does not leave the others as they were.
+void eachThenReport(std::initializer_list<Dataset *> datasets, const std::function<void(Dataset *)> &step)
+{
+    std::exception_ptr first;
+    for (Dataset *d : datasets) {
+        try {
+            step(d);
+        } catch (const Error &) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first)
+        std::rethrow_exception(first);
 }
 
 } // namespace
@@ -56,18 +78,20 @@ bool locatePrefix(Dataset &dataset, const QString &field, const QString &text)
 
 void setUnitArea(TdmKVResults &dm, const QString &area)
 {
-    quietly(dm.Suite, &Dataset::close);
+    dm.Suite->close();
     dm.Suite->setParam(u"CountryAbr"_s, area);
-    quietly(dm.Suite, &Dataset::open);
+    dm.Suite->open();
 }
 
 void openLookupEditor(TdmKVResults &dm, const QString &area)
 {
+    // The editor's start ignores errors: a table that cannot be opened leaves its grid empty.
     quietly(dm.Country, &Dataset::close);
     quietly(dm.Suite, &Dataset::close);
     dm.Suite->setSql({u"select * from SUITE"_s, u"where CountryAbr = :CountryAbr"_s});
     quietly(dm.Country, &Dataset::open);
-    setUnitArea(dm, area);
+    dm.Suite->setParam(u"CountryAbr"_s, area);
+    quietly(dm.Suite, &Dataset::open);
     // Tables already open are read again, so that the editor shows what other users added meanwhile.
     for (Dataset *d :
          {dm.CountryList, dm.Lithology, dm.Technique, dm.Interpretation, dm.Boundary, dm.BlockingT,
@@ -78,25 +102,27 @@ void openLookupEditor(TdmKVResults &dm, const QString &area)
 
 void closeLookupEditor(TdmKVResults &dm)
 {
-    for (Dataset *d : {dm.Country, dm.CountryList, dm.Suite, dm.Lithology, dm.Technique, dm.Interpretation,
-                       dm.Boundary, dm.BlockingT, dm.SourceList, dm.Approach, dm.Material, dm.Laboratories}) {
-        // A row left in edit is kept, as leaving a grid row keeps it.
-        try {
-            d->post();
-        } catch (const Error &) {
-            quietly(d, &Dataset::cancel);
-        }
-        quietly(d, &Dataset::close);
-    }
-    dm.Suite->setSql({u"select * from SUITE"_s});
+    const auto restoreSuite = qScopeGuard([&dm] { dm.Suite->setSql({u"select * from SUITE"_s}); });
+    eachThenReport({dm.Country, dm.CountryList, dm.Suite, dm.Lithology, dm.Technique, dm.Interpretation,
+                    dm.Boundary, dm.BlockingT, dm.SourceList, dm.Approach, dm.Material, dm.Laboratories},
+                   [](Dataset *d) {
+                       // A row left in edit is kept, as leaving a grid row keeps it; one the database
+                       // refuses was reported by the dataset's post-error handler and is discarded.
+                       try {
+                           d->post();
+                       } catch (const Error &) {
+                           d->cancel();
+                       }
+                       d->close();
+                   });
 }
 
 void reopenAfterLookupEditor(TdmKVResults &dm)
 {
-    for (Dataset *d : {dm.Country, dm.CountryList, dm.Suite, dm.Lithology, dm.Technique, dm.Interpretation,
-                       dm.Boundary, dm.BlockingT, dm.Approach, dm.Methods, dm.Material, dm.SourceType,
-                       dm.SourceList, dm.Source, dm.ImageTypes, dm.Laboratories})
-        quietly(d, &Dataset::open);
+    eachThenReport({dm.Country, dm.CountryList, dm.Suite, dm.Lithology, dm.Technique, dm.Interpretation,
+                    dm.Boundary, dm.BlockingT, dm.Approach, dm.Methods, dm.Material, dm.SourceType,
+                    dm.SourceList, dm.Source, dm.ImageTypes, dm.Laboratories},
+                   [](Dataset *d) { d->open(); });
 }
 
 } // namespace kv

@@ -22,6 +22,7 @@ namespace {
 // How often a new record tries the next number when other users keep taking it.
 constexpr int kNumberAttempts = 20;
 
+// Runs a step whose failure the command ignores; each caller says why in its comment.
 void ignoreErrors(const std::function<void()> &step)
 {
     try {
@@ -42,10 +43,8 @@ int currentRecordID(TdmKVResults &dm)
 // The record view re-reads what is stored, so that it never shows a row that is not.
 void refreshRecordView(TdmKVResults &dm)
 {
-    ignoreErrors([&] {
-        if (dm.Query1->isOpen())
-            dm.Query1->refresh();
-    });
+    if (dm.Query1->isOpen())
+        dm.Query1->refresh();
 }
 
 QString calculatedFieldOf(const QString &storedField)
@@ -130,6 +129,7 @@ int startNewRecord(TdmKVResults &dm)
 {
     const int id = nextRecordID(dm);
     openIsoResultsFrom(dm, id);
+    // Errors while inserting the started row are ignored: the dialog's OK reports a row it cannot store.
     ignoreErrors([&] {
         Dataset &d = *dm.IsoResults;
         d.insert();
@@ -222,11 +222,12 @@ bool acceptNewRecord(TdmKVResults &dm, Interaction &ui, const NewRecordValues &v
     }
     if (!stored) {
         ui.warning(u"Error inserting new record"_s);
-        ignoreErrors([&] { d.cancel(); });
+        ignoreErrors([&] { d.cancel(); }); // discarding the refused row: its errors are ignored
         return false;
     }
     const int id = d.value(u"RecordID"_s).toInt();
     QVariant number;
+    // The reference link is a secondary row: its errors are ignored, as those of its insert below.
     ignoreErrors([&] {
         QSqlQuery q =
             dm.KVResults.exec(u"select SourceNum from SourceListA where SourceID = ?"_s, {values.reference});
@@ -242,7 +243,7 @@ bool acceptNewRecord(TdmKVResults &dm, Interaction &ui, const NewRecordValues &v
 
 void cancelNewRecord(TdmKVResults &dm)
 {
-    ignoreErrors([&] { dm.IsoResults->cancel(); });
+    dm.IsoResults->cancel();
 }
 
 int finishNewRecord(TdmKVResults &dm, bool accepted, bool failed)
@@ -256,6 +257,7 @@ int finishNewRecord(TdmKVResults &dm, bool accepted, bool failed)
         // The dialog has linked its reference already; "not defined" twice would be one row doubled.
         QSqlQuery q;
         bool linked = false;
+        // Part of the secondary reference row, whose errors are ignored.
         ignoreErrors([&] {
             q = c.exec(u"select count(*) from SourceA where RecordID = ? and SourceID = 'not defined'"_s,
                        {id});
@@ -267,12 +269,11 @@ int finishNewRecord(TdmKVResults &dm, bool accepted, bool failed)
                           u"values ('A', ?, 416, 'not defined')"_s,
                           {id});
         insertQuietly(c, u"insert into IsoLab (LaboratoryAbr, RecordID) values ('nd', ?)"_s, {id});
-        ignoreErrors([&] { dm.GroupLst->refresh(); });
+        if (dm.GroupLst->isOpen())
+            dm.GroupLst->refresh();
     }
-    ignoreErrors([&] {
-        dm.IsoResults->cancel();
-        dm.IsoResults->close();
-    });
+    dm.IsoResults->cancel();
+    dm.IsoResults->close();
     refreshRecordView(dm);
     return id;
 }
@@ -317,14 +318,14 @@ bool deleteRecord(TdmKVResults &dm, Interaction &ui)
         transaction.commit();
     } catch (const DatabaseError &e) {
         ui.error(writeFailureText(u"The record %1 was not deleted"_s.arg(id), e));
-        refreshRecordView(dm);
+        ignoreErrors([&] { refreshRecordView(dm); }); // deleting ignores errors of the refresh
         return false;
     } catch (const Error &e) {
         ui.error(e.message());
-        refreshRecordView(dm);
+        ignoreErrors([&] { refreshRecordView(dm); }); // deleting ignores errors of the refresh
         return false;
     }
-    refreshRecordView(dm);
+    ignoreErrors([&] { refreshRecordView(dm); }); // deleting ignores errors of the refresh
     return true;
 }
 
@@ -400,6 +401,7 @@ int newEquivalentTDM(TdmKVResults &dm, Interaction &ui)
             throw Error(u"not stored"_s);
         id = d.value(u"RecordID"_s).toInt();
     } catch (const Error &) {
+        // The refused row is reported below and the command goes on: discarding it ignores errors.
         ignoreErrors([&] { dm.IsoResults->cancel(); });
         ui.warning(u"Unable to insert T(DM) record "_s + QString::number(id));
     }
@@ -424,7 +426,7 @@ int newEquivalentTDM(TdmKVResults &dm, Interaction &ui)
             ui.warning(u"Unable to copy terrane details"_s);
             break;
         }
-    ignoreErrors([&] { dm.IsoResults->close(); });
+    dm.IsoResults->close();
     ui.information(u"Record added"_s);
     refreshRecordView(dm);
     return id;
@@ -474,7 +476,7 @@ bool storeAge(TdmKVResults &dm, Interaction &ui, const QString &storedField, dou
         r.edit();
         r.setValue(storedField, thousandths);
     } catch (const Error &e) {
-        ignoreErrors([&] { r.cancel(); });
+        ignoreErrors([&] { r.cancel(); }); // leaving an age box ignores errors; the value is refused
         ui.warning(e.message());
         return false;
     }
@@ -558,7 +560,7 @@ void importImage(TdmKVResults &dm, const QString &path)
 
 QByteArray selectedImage(TdmKVResults &dm)
 {
-    ignoreErrors([&] { dm.QImages->post(); });
+    ignoreErrors([&] { dm.QImages->post(); }); // the image row is posted first, errors ignored
     dm.QImageSelected->close();
     if (!dm.QImages->isOpen() || dm.QImages->isEmpty())
         return {};
@@ -587,11 +589,10 @@ bool postReported(Dataset &dataset, Interaction &ui)
         return dataset.post();
     } catch (const DatabaseError &e) {
         ui.warning(writeFailureText(u"The change was not saved"_s, e));
-        if (e.code() == RecordChanged)
-            ignoreErrors([&] {
-                dataset.cancel();
-                dataset.refresh();
-            });
+        if (e.code() == RecordChanged) {
+            dataset.cancel();
+            dataset.refresh();
+        }
     } catch (const Error &e) {
         ui.warning(e.message());
     }

@@ -64,7 +64,7 @@ struct Fixture
     void run(const QueryDefinition &definition = {})
     {
         graph.emplace();
-        DateGraphCommand(dm, ui, groupings, maxRows, range).run(definition, *graph);
+        DateGraphCommand(dm, ui, plot).run(definition, *graph);
     }
     int count(const QString &table)
     {
@@ -78,9 +78,9 @@ struct Fixture
     test::TestDatabase working;
     ScriptedInteraction ui;
     TdmKVResults dm;
-    PlotGroupings groupings;
-    int maxRows = DefaultMaxRows;
-    PlotDateRange range;
+    PlotState plot;
+    PlotGroupings &groupings = plot.groupings;
+    PlotDateRange &range = plot.range;
     std::optional<DateGraph> graph;
 };
 

@@ -10,6 +10,7 @@
 #include "exchange/gis_export.h"
 #include "graphs/graph_map.h"
 #include "graphs/plot_settings.h"
+#include "graphs/plot_state.h"
 #include "main/query_definition.h"
 #include "main/settings.h"
 #include "test_support.h"
@@ -76,7 +77,7 @@ struct Fixture
     void run(const QueryDefinition &definition = {})
     {
         map.emplace();
-        MapCommand(dm, ui, groupings, maxRows).run(definition, *map);
+        MapCommand(dm, ui, state).run(definition, *map);
     }
     int count(const QString &sql)
     {
@@ -100,8 +101,7 @@ struct Fixture
     test::TestDatabase working;
     ScriptedInteraction ui;
     TdmKVResults dm;
-    PlotGroupings groupings;
-    int maxRows = DefaultMaxRows;
+    PlotState state;
     std::optional<LocalityMap> map;
 };
 

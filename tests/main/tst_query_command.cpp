@@ -5,6 +5,7 @@
 #include "data/dmKV.h"
 #include "main/query_command.h"
 #include "main/query_definition.h"
+#include "query_fixture.h"
 #include "test_support.h"
 
 #include <QProcess>
@@ -25,26 +26,16 @@ void fillFixture(Connection &c)
            u"('O''K', 'Quoted')"_s);
     c.exec(u"insert into Suite (UnitName, CountryAbr) values ('Bushveld', 'ZAF'), ('Kaap Valley', 'ZAF'), "
            u"('Gaborone', 'BWA'), ('Okwa', 'O''K')"_s);
-    c.exec(u"insert into Lithol (Lithology) values ('granite')"_s);
-    c.exec(
-        u"insert into Material (MaterialAbr, MaterialDescription) values ('zr', 'zircon'), ('bt', 'biotite')"_s);
-    c.exec(u"insert into Approach (ApproachAbr) values ('A')"_s);
-    c.exec(u"insert into Interpretation (InterpAbr) values ('I')"_s);
+    test::insertQueryLookups(c);
     c.exec(u"insert into IsoSystem (IsoSystem) values ('U-Pb'), ('Rb-Sr')"_s);
-    c.exec(u"insert into Technique (TechAbr) values ('T')"_s);
-    c.exec(u"insert into Methods (MethodAbr) values ('M')"_s);
     c.exec(u"insert into PrefLevel (PrefLevelNo) values (3), (1), (2)"_s);
-    const QString insert =
-        u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, MaterialAbr, IsotopeSystem, IAge, "
-        u"PrefLevel, SigmaPercentDC1, DecayConst2, Lithology, ApproachAbr, InterpAbr, TechAbr, "
-        u"MethodAbr, AgeUnits) values (?, ?, ?, ?, ?, ?, ?, ?, ?, 'granite', 'A', 'I', 'T', 'M', "
-        u"'Ma')"_s;
-    c.exec(insert, {1, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, u"U-Pb"_s, 2054000, 3, 0.0, 0.0});
-    c.exec(insert, {2, u"ZAF"_s, u"Kaap Valley"_s, u"zr"_s, u"U-Pb"_s, 3227000, 2, 0.1, 1.5e-10});
-    c.exec(insert, {3, u"BWA"_s, u"Gaborone"_s, u"bt"_s, u"Rb-Sr"_s, 1500000, 1, 0.0, 0.0});
-    c.exec(insert, {4, u"BWA"_s, u"Gaborone"_s, u"bt"_s, u"Rb-Sr"_s, 1500010, 2, 0.0, 0.0});
-    c.exec(insert, {5, u"O'K"_s, u"Okwa"_s, u"zr"_s, u"U-Pb"_s, 1000000, 2, 0.0, 0.0});
-    c.exec(insert, {6, u"ZAF"_s, u"Bushveld"_s, u"xx"_s, u"U-Pb"_s, 2000000, 3, 0.0, 0.0});
+    test::insertQueryRecords(c,
+                             {{1, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, u"U-Pb"_s, 2054000, 3, 0.0, 0.0},
+                              {2, u"ZAF"_s, u"Kaap Valley"_s, u"zr"_s, u"U-Pb"_s, 3227000, 2, 1.5e-10, 0.1},
+                              {3, u"BWA"_s, u"Gaborone"_s, u"bt"_s, u"Rb-Sr"_s, 1500000, 1, 0.0, 0.0},
+                              {4, u"BWA"_s, u"Gaborone"_s, u"bt"_s, u"Rb-Sr"_s, 1500010, 2, 0.0, 0.0},
+                              {5, u"O'K"_s, u"Okwa"_s, u"zr"_s, u"U-Pb"_s, 1000000, 2, 0.0, 0.0},
+                              {6, u"ZAF"_s, u"Bushveld"_s, u"xx"_s, u"U-Pb"_s, 2000000, 3, 0.0, 0.0}});
     c.exec(u"insert into Grouping (RecordID, Grouping) values (1, 'G1'), (6, 'G1')"_s);
     c.exec(u"insert into SourceA (RecordID, SourceID) values (2, 'Smith 1990')"_s);
     c.exec(u"insert into IsoStatistics (RecordID, MSWD, FCutoff, ProbOfFit, Alpha) values "

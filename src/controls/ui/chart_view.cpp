@@ -2,12 +2,13 @@
 #include "controls/ui/chart_view.h"
 
 #include "core/errors.h"
+#include "core/guard.h"
+#include "core/interaction.h"
 
 #include <QAction>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -155,6 +156,7 @@ ChartView::ChartView(QWidget *parent) : QCustomPlot(parent)
 
     m_saveAction = new QAction(u"Save chart as..."_s, this);
     connect(m_saveAction, &QAction::triggered, this, &ChartView::saveChartAs);
+    m_saveAction->setEnabled(false); // until the owner gives an Interaction
     addAction(m_saveAction);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -448,23 +450,28 @@ void ChartView::saveChart(const QString &fileName, int width, int height)
         throw FileError(u"The chart could not be written to %1."_s.arg(fileName));
 }
 
+void ChartView::setInteraction(Interaction *ui)
+{
+    m_ui = ui;
+    m_saveAction->setEnabled(ui != nullptr);
+}
+
 void ChartView::saveChartAs()
 {
-    const QStringList filters = saveFilters();
-    QString filter = filters.first();
-    QString fileName =
-        QFileDialog::getSaveFileName(this, u"Save chart"_s, QString(), filters.join(u";;"_s), &filter);
-    if (fileName.isEmpty())
+    if (!m_ui)
         return;
-    if (QFileInfo(fileName).suffix().isEmpty()) {
-        static const char *const suffixes[] = {".png", ".svg", ".pdf"};
-        fileName += QLatin1StringView(suffixes[std::max<qsizetype>(0, filters.indexOf(filter))]);
-    }
-    try {
+    guarded(*m_ui, [this] {
+        const QStringList filters = saveFilters();
+        const auto choice = m_ui->saveFile(u"Save chart"_s, filters, QString(), QString());
+        if (!choice || choice->path.isEmpty())
+            return;
+        QString fileName = choice->path;
+        if (QFileInfo(fileName).suffix().isEmpty()) {
+            static const char *const suffixes[] = {".png", ".svg", ".pdf"};
+            fileName += QLatin1StringView(suffixes[std::clamp(choice->filterIndex, 0, 2)]);
+        }
         saveChart(fileName);
-    } catch (const Error &error) {
-        QMessageBox::warning(this, u"Save chart"_s, error.message());
-    }
+    });
 }
 
 } // namespace kv

@@ -9,8 +9,10 @@ class QAction;
 
 namespace kv {
 
+class Interaction;
+
 /// Draws a ChartGrid in its style. Fill grid(), then refresh(); the user can save the chart as
-/// PNG, SVG or PDF from the context menu.
+/// PNG, SVG or PDF from the context menu once the owner has given the view its Interaction.
 class ChartView : public QCustomPlot
 {
     Q_OBJECT
@@ -33,6 +35,10 @@ public:
     static QStringList saveFilters();
 
     QAction *saveAction() const { return m_saveAction; }
+    /// How "Save chart as..." asks for the file and reports a failure; without one it is disabled.
+    void setInteraction(Interaction *ui);
+    /// "Save chart as...": the save dialog, then saveChart; a failure is reported, never thrown.
+    void saveChartAs();
 
     /// The colour of series s (from 1), for windows that draw a key of their own.
     static QColor seriesColor(int series);
@@ -41,7 +47,6 @@ protected:
     void updateLayout() override;
 
 private:
-    void saveChartAs();
     void drawDates();
     void drawPairs();
     void setUpAxis(QCPAxis *axis, const ChartAxis &scale, QCPRange automaticRange, bool integerTicks);
@@ -49,6 +54,7 @@ private:
 
     ChartGrid m_grid;
     QAction *m_saveAction = nullptr;
+    Interaction *m_ui = nullptr;
     QCPTextElement *m_title = nullptr;
     // Bounds of the drawn data, for the automatic scales and the map's proportions.
     QCPRange m_dataX, m_dataY;

@@ -3,7 +3,6 @@
 
 #include "controls/ui/chart_view.h"
 #include "graphs/graph_map.h"
-#include "graphs/ui/KV_selpg.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -61,16 +60,6 @@ void TfmKVMap::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     FormShow();
-}
-
-void TfmKVMap::GraphMapClick(QWidget *parent, TdmKVResults &dm, Interaction &ui, TfmSelPG &plotGroupings,
-                             const QueryDefinition &definition)
-{
-    LocalityMap map;
-    MapCommand command(dm, ui, plotGroupings.groupings(), plotGroupings.MaxRows);
-    command.run(definition, map);
-    TfmKVMap window(map, parent);
-    window.exec();
 }
 
 } // namespace kv

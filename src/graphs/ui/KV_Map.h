@@ -9,10 +9,6 @@ class QTabWidget;
 namespace kv {
 
 class ChartView;
-class Interaction;
-class QueryDefinition;
-class TdmKVResults;
-class TfmSelPG;
 struct LocalityMap;
 
 /// "Samples by Locality": the localities by interpretation and by date band, with the query's area
@@ -23,10 +19,6 @@ class TfmKVMap : public QDialog
 
 public:
     TfmKVMap(LocalityMap &map, QWidget *parent = nullptr);
-
-    /// Graph > "&Map of sample localities": runs the command, then shows its window modally.
-    static void GraphMapClick(QWidget *parent, TdmKVResults &dm, Interaction &ui, TfmSelPG &plotGroupings,
-                              const QueryDefinition &definition);
 
     void FormShow();
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "graphs/ui/KV_Seli.h"
 
-#include "core/errors.h"
+#include "core/guard.h"
 #include "core/ini_file.h"
 #include "data/dataset.h"
 #include "data/dmKV.h"
@@ -12,14 +12,14 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
 namespace kv {
 
-TfmSelDI2::TfmSelDI2(TdmKVResults *dm, QWidget *parent) : QDialog(parent)
+TfmSelDI2::TfmSelDI2(PlotState &state, Interaction &ui, TdmKVResults *dm, QWidget *parent)
+    : QDialog(parent), m_state(state), m_ui(ui)
 {
     setObjectName(u"fmSelDI2"_s);
     setWindowTitle(u"Define graphs"_s);
@@ -52,19 +52,17 @@ TfmSelDI2::TfmSelDI2(TdmKVResults *dm, QWidget *parent) : QDialog(parent)
 
 void TfmSelDI2::FormShow()
 {
-    try {
+    guarded(m_ui, [this] {
         if (VariablesList && VariablesList->connection()->isOpen() && !VariablesList->isOpen())
             VariablesList->open();
         LoadPlotAxes();
-    } catch (const Error &e) {
-        QMessageBox::warning(this, windowTitle(), e.message());
-    }
+    });
 }
 
 void TfmSelDI2::LoadPlotAxes()
 {
-    PlotAxes axes;
-    kv::LoadPlotAxes(IniFile(settingsFilePath()), axes);
+    kv::LoadPlotAxes(m_state);
+    const PlotAxes &axes = m_state.axes;
     Dataset *list = VariablesList && VariablesList->isOpen() ? VariablesList : nullptr;
     for (int i = 0; i < 3; ++i) {
         dblcbPX[i]->setList(list, u"VariableAbr"_s, u"Variable"_s);
@@ -92,13 +90,12 @@ QString TfmSelDI2::axisText(int plot, bool y) const
 
 void TfmSelDI2::FormClose()
 {
-    try {
+    m_state.axes = axes();
+    guarded(m_ui, [this] {
         IniFile file(settingsFilePath());
-        SavePlotAxes(file, axes());
+        SavePlotAxes(file, m_state.axes);
         file.save();
-    } catch (const Error &e) {
-        QMessageBox::warning(this, windowTitle(), e.message());
-    }
+    });
 }
 
 void TfmSelDI2::closeVariablesList()

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "graphs/plot_settings.h"
+#include "graphs/plot_state.h"
 
 #include <QDialog>
 #include <array>
@@ -11,23 +11,27 @@ class QCheckBox;
 namespace kv {
 
 class Dataset;
+class Interaction;
 class KeyComboBox;
 class TdmKVResults;
 
 /// The plot-axes window: which plots the initial-ratio graphs draw, with their variables.
-/// Created at start-up and kept for the whole run; the plot switches are never stored.
+/// Created at start-up and kept for the whole run; it edits the axes of the plot state. The plot
+/// switches are never stored.
 class TfmSelDI2 : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TfmSelDI2(TdmKVResults *dm, QWidget *parent = nullptr);
+    TfmSelDI2(PlotState &state, Interaction &ui, TdmKVResults *dm = nullptr, QWidget *parent = nullptr);
+
+    PlotState &plotState() { return m_state; }
 
     /// Opens VariablesList and shows the axes of the settings file.
     void FormShow();
-    /// Writes the axes of the plots switched on.
+    /// Takes the plots and axes into the plot state and writes the axes of the plots switched on.
     void FormClose();
-    /// Reads the six "Plot axes" keys into the combo boxes.
+    /// Reads the six "Plot axes" keys into the plot state and the combo boxes.
     void LoadPlotAxes();
     /// The graph commands close the list when they are done with the window.
     void closeVariablesList();
@@ -43,6 +47,10 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void done(int result) override;
+
+private:
+    PlotState &m_state;
+    Interaction &m_ui;
 };
 
 } // namespace kv

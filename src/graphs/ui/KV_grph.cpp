@@ -4,11 +4,9 @@
 #include "controls/ui/chart_view.h"
 #include "controls/ui/workbook_view.h"
 #include "controls/workbook_format.h"
-#include "core/errors.h"
 #include "core/guard.h"
 #include "core/interaction.h"
 #include "graphs/graph_date.h"
-#include "graphs/ui/KV_selpg.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -26,10 +24,11 @@ namespace kv {
 
 namespace {
 
-ChartView *chartOn(QWidget *tab, const ChartGrid &grid, const QString &name)
+ChartView *chartOn(QWidget *tab, const ChartGrid &grid, const QString &name, Interaction &ui)
 {
     auto *view = new ChartView(tab);
     view->setObjectName(name);
+    view->setInteraction(&ui);
     view->setGrid(grid);
     view->refresh();
     return view;
@@ -90,9 +89,9 @@ TfmKVGraph::TfmKVGraph(DateGraph &graph, Interaction &ui, QWidget *parent)
         box->addWidget(content, 1);
         return box;
     };
-    VtChDI = chartOn(tsDI, graph.VtChDI, u"VtChDI"_s);
+    VtChDI = chartOn(tsDI, graph.VtChDI, u"VtChDI"_s, ui);
     fill(tsDI, VtChDI);
-    VtChCum = chartOn(tsProb, graph.VtChCum, u"VtChCum"_s);
+    VtChCum = chartOn(tsProb, graph.VtChCum, u"VtChCum"_s, ui);
     QVBoxLayout *probLayout = fill(tsProb, VtChCum);
     auto *pMean = new QWidget;
     pMean->setObjectName(u"pMean"_s);
@@ -114,15 +113,15 @@ TfmKVGraph::TfmKVGraph(DateGraph &graph, Interaction &ui, QWidget *parent)
     meanRow->addWidget(eProbabilityOfFit);
     meanRow->addStretch();
     probLayout->addWidget(pMean);
-    VtChG = chartOn(tsGalbraith, graph.VtChG, u"VtChG"_s);
+    VtChG = chartOn(tsGalbraith, graph.VtChG, u"VtChG"_s, ui);
     fill(tsGalbraith, VtChG);
     SSDI = new WorkbookView(tsSpreadsheet);
     SSDI->setObjectName(u"SSDI"_s);
     SSDI->setWorkbook(&graph.SSDI);
     fill(tsSpreadsheet, SSDI);
-    VtChDG = chartOn(tsGrouping, graph.VtChDG, u"VtChDG"_s);
+    VtChDG = chartOn(tsGrouping, graph.VtChDG, u"VtChDG"_s, ui);
     fill(tsGrouping, VtChDG);
-    VtChCG = chartOn(tsCumGrouping, graph.VtChCG, u"VtChCG"_s);
+    VtChCG = chartOn(tsCumGrouping, graph.VtChCG, u"VtChCG"_s, ui);
     fill(tsCumGrouping, VtChCG);
     pc1->setTabVisible(pc1->indexOf(tsGrouping), graph.groupingTabsVisible);
     pc1->setTabVisible(pc1->indexOf(tsCumGrouping), graph.groupingTabsVisible);
@@ -149,25 +148,6 @@ void TfmKVGraph::bbSaveClick()
         return;
     const QString path = workbookSavePath(choice->path, choice->filterIndex + 1);
     m_graph.SSDI.writeWorkbook(path, workbookFileTypeForSave(path, choice->filterIndex + 1));
-}
-
-void TfmKVGraph::GraphDateGroupedByInterpretationClick(QWidget *parent, TdmKVResults &dm, Interaction &ui,
-                                                        TfmSelPG &plotGroupings,
-                                                        const QueryDefinition &definition)
-{
-    // The main window's date range, kept from one graph to the next.
-    static PlotDateRange range;
-    DateGraph graph;
-    try {
-        DateGraphCommand command(dm, ui, plotGroupings.groupings(), plotGroupings.MaxRows, range);
-        command.run(definition, graph);
-    } catch (const Error &e) {
-        ui.progress(QString());
-        ui.error(e.message());
-        return;
-    }
-    TfmKVGraph window(graph, ui, parent);
-    window.exec();
 }
 
 } // namespace kv

@@ -11,14 +11,11 @@ namespace kv {
 
 class ChartView;
 class Interaction;
-class QueryDefinition;
-class TdmKVResults;
-class TfmSelPG;
 class WorkbookView;
 struct DateGraph;
 
 /// The window of "Date grouped by Interpretation": six tabs of charts and the spreadsheet, the panel
-/// of the weighted mean, and Save. Shows a graph the core command filled.
+/// of the weighted mean, and Save. Shows a graph the core command filled (the main window runs it).
 class TfmKVGraph : public QDialog
 {
     Q_OBJECT
@@ -26,10 +23,6 @@ class TfmKVGraph : public QDialog
 public:
     TfmKVGraph(DateGraph &graph, Interaction &ui, QWidget *parent = nullptr);
     ~TfmKVGraph() override;
-
-    /// Graph > "&Date grouped by Interpretation": runs the command, then shows its window modally.
-    static void GraphDateGroupedByInterpretationClick(QWidget *parent, TdmKVResults &dm, Interaction &ui,
-                                                      TfmSelPG &plotGroupings, const QueryDefinition &definition);
 
     void FormShow();
     void bbSaveClick();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "graphs/ui/KV_selpg.h"
 
-#include "core/errors.h"
+#include "core/guard.h"
 #include "core/ini_file.h"
 #include "data/dmKV.h"
 #include "graphs/ui/key_combo_box.h"
@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -48,7 +47,8 @@ void limitTyping(QLineEdit *edit, int length)
 
 } // namespace
 
-TfmSelPG::TfmSelPG(TdmKVResults *dm, QWidget *parent) : QDialog(parent), m_dm(dm)
+TfmSelPG::TfmSelPG(PlotState &state, Interaction &ui, TdmKVResults *dm, QWidget *parent)
+    : QDialog(parent), m_state(state), m_ui(ui), m_dm(dm)
 {
     setObjectName(u"fmSelPG"_s);
     setWindowTitle(u"Select plot groupings"_s);
@@ -94,9 +94,9 @@ TfmSelPG::TfmSelPG(TdmKVResults *dm, QWidget *parent) : QDialog(parent), m_dm(dm
         datesGrid->addWidget(band, i / 3, i % 3);
         // eD1aExit ... eD5bExit
         connect(eDa[i], &QLineEdit::editingFinished, this,
-                [this, i] { m_groupings.setDateMinText(i, eDa[i]->text()); });
+                [this, i] { groupings().setDateMinText(i, eDa[i]->text()); });
         connect(eDb[i], &QLineEdit::editingFinished, this,
-                [this, i] { m_groupings.setDateMaxText(i, eDb[i]->text()); });
+                [this, i] { groupings().setDateMaxText(i, eDb[i]->text()); });
     }
     PageControl1->addTab(interpretation, u"Interpretation"_s);
     PageControl1->addTab(dates, u"Dates"_s);
@@ -147,13 +147,13 @@ void TfmSelPG::LoadPlotGroupings()
         dblcbGa[i]->setList(list, u"InterpAbr"_s, u"Interpretation"_s);
         dblcbGb[i]->setList(list, u"InterpAbr"_s, u"Interpretation"_s);
     }
-    kv::LoadPlotGroupings(m_groupings, MaxRows);
+    kv::LoadPlotGroupings(m_state);
     showGroupings();
 }
 
 void TfmSelPG::showGroupings()
 {
-    const PlotGroupings &g = m_groupings;
+    const PlotGroupings &g = groupings();
     for (int i = 0; i < 5; ++i) {
         eGTitle[i]->setText(g.GroupTitle[i]);
         dblcbGa[i]->setKey(g.GroupLookupA[i]);
@@ -170,16 +170,12 @@ void TfmSelPG::showGroupings()
 void TfmSelPG::FormShow()
 {
     PageControl1->setCurrentIndex(0);
-    try {
-        LoadPlotGroupings();
-    } catch (const Error &e) {
-        QMessageBox::warning(this, windowTitle(), e.message());
-    }
+    guarded(m_ui, [this] { LoadPlotGroupings(); });
 }
 
 void TfmSelPG::FormClose()
 {
-    PlotGroupings &g = m_groupings;
+    PlotGroupings &g = groupings();
     // The titles and codes go to the file only; the public fields follow at the next load.
     PlotGroupings shown = g;
     for (int i = 0; i < 5; ++i) {
@@ -191,21 +187,21 @@ void TfmSelPG::FormClose()
         shown.DateMaxText[i] = eDb[i]->text();
         shown.DateApply[i] = cbDateGroup[i]->isChecked();
     }
-    shown.basisButton = -1;
+    shown.basisButton = 0; // "Grouping" when no button is on
     for (int i = 0; i < 5; ++i)
         if (rbBasis[i]->isChecked())
             shown.basisButton = i;
+    shown.HowGrouped = PlotGroupings::basisNames()[shown.basisButton];
     shown.MinimumUncertaintyText = eMinimumUncertainty->text();
-    try {
-        IniFile file(settingsFilePath());
-        SavePlotGroupings(file, shown, MaxRows);
-        file.save();
-    } catch (const Error &e) {
-        QMessageBox::warning(this, windowTitle(), e.message());
-    }
+    // The basis chosen counts for this run even when the file cannot be written (the box says so).
     g.HowGrouped = shown.HowGrouped;
     g.basisButton = shown.basisButton;
     rbBasis[g.basisButton]->setChecked(true);
+    guarded(m_ui, [&] {
+        IniFile file(settingsFilePath());
+        SavePlotGroupings(file, shown, m_state.MaxRows);
+        file.save();
+    });
 }
 
 void TfmSelPG::showEvent(QShowEvent *event)

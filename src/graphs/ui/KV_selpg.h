@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "graphs/plot_settings.h"
+#include "graphs/plot_state.h"
 
 #include <QDialog>
 #include <array>
@@ -13,23 +13,24 @@ class QTabWidget;
 
 namespace kv {
 
+class Interaction;
 class KeyComboBox;
 class TdmKVResults;
 
 /// The plot-groupings window: interpretation groups, date bands and the grouping basis of the graphs.
-/// Created at start-up and kept for the whole run; every display reads the settings file first and
-/// closing writes it back.
+/// Created at start-up and kept for the whole run; it edits the plot state the graph commands read.
+/// Every display reads the settings file first and closing writes it back.
 class TfmSelPG : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TfmSelPG(TdmKVResults *dm, QWidget *parent = nullptr);
+    TfmSelPG(PlotState &state, Interaction &ui, TdmKVResults *dm = nullptr, QWidget *parent = nullptr);
 
-    /// The public fields the graph commands read, refreshed by LoadPlotGroupings.
-    PlotGroupings &groupings() { return m_groupings; }
-    /// The plot-space limit, kept with the groupings in the settings file.
-    int MaxRows = DefaultMaxRows;
+    /// The state the window edits: its groupings are the public fields the graph commands read,
+    /// refreshed by LoadPlotGroupings, and MaxRows is kept with them in the settings file.
+    PlotState &plotState() { return m_state; }
+    PlotGroupings &groupings() { return m_state.groupings; }
 
     /// Reads the settings file into the public fields and the controls.
     void LoadPlotGroupings();
@@ -52,8 +53,9 @@ protected:
 private:
     void showGroupings();
 
+    PlotState &m_state;
+    Interaction &m_ui;
     TdmKVResults *m_dm;
-    PlotGroupings m_groupings;
 };
 
 } // namespace kv

@@ -4,6 +4,8 @@
 #include "core/guard.h"
 #include "data/dmKV.h"
 #include "exchange/gis_export.h"
+#include "graphs/graph_date.h"
+#include "graphs/graph_map.h"
 #include "graphs/ui/KV_Map.h"
 #include "graphs/ui/KV_grph.h"
 #include "graphs/ui/KV_selpg.h"
@@ -68,25 +70,35 @@ void TfmRes::setPlotWindows(TfmSelPG *selPG, TfmSelDI2 *selDI2)
 
 void TfmRes::GraphDateGroupedByInterpretationClick()
 {
-    if (!m_dm || !m_selPG)
+    if (!m_dm)
         return;
     command([this] {
-        TfmKVGraph::GraphDateGroupedByInterpretationClick(this, *m_dm, *m_ui, *m_selPG,
-                                                          pgDefineQuery->definition());
+        DateGraph graph;
+        try {
+            DateGraphCommand(*m_dm, *m_ui, m_plot).run(pgDefineQuery->definition(), graph);
+        } catch (const Error &) {
+            m_ui->progress(QString()); // the panel does not keep the phase that failed
+            throw;
+        }
+        TfmKVGraph window(graph, *m_ui, this);
+        window.exec();
     });
 }
 
 void TfmRes::GraphMapClick()
 {
-    if (!m_dm || !m_selPG)
+    if (!m_dm)
         return;
     command([this] {
+        LocalityMap map;
         try {
-            TfmKVMap::GraphMapClick(this, *m_dm, *m_ui, *m_selPG, pgDefineQuery->definition());
+            MapCommand(*m_dm, *m_ui, m_plot).run(pgDefineQuery->definition(), map);
         } catch (const Error &) {
-            m_ui->progress(QString());
+            m_ui->progress(QString()); // the panel does not keep the phase that failed
             throw;
         }
+        TfmKVMap window(map, this);
+        window.exec();
     });
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "graphs/plot_state.h"
 #include "main/ui/widget_interaction.h"
 
 #include <QMainWindow>
@@ -47,7 +48,10 @@ public:
     /// The data module and the connections the window works on (they are made after the window).
     void attach(TdmKVResults &dm, ViewerConnections &connections);
     void setBusyWindow(TfmProcessing *window);
-    /// The two plot-settings windows made at start-up.
+    /// The plot settings and date range of the run: the two plot-settings windows edit them, the graph
+    /// commands read them.
+    PlotState &plotState() { return m_plot; }
+    /// The two plot-settings windows made at start-up (on plotState()).
     void setPlotWindows(TfmSelPG *selPG, TfmSelDI2 *selDI2);
     /// The "Form View" page of the record.
     PageFormView *formView() const { return m_formView; }
@@ -143,6 +147,7 @@ private:
     Interaction *m_ui;
     TdmKVResults *m_dm = nullptr;
     ViewerConnections *m_connections = nullptr;
+    PlotState m_plot;
     TfmSelPG *m_selPG = nullptr;
     TfmSelDI2 *m_selDI2 = nullptr;
     RecordView *m_recordView = nullptr;

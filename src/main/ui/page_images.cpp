@@ -82,7 +82,7 @@ void PageImages::clearPicture()
 
 void PageImages::bbShowImageClick()
 {
-    try {
+    guarded(m_view.ui(), [this] {
         const QByteArray bytes = selectedImage(m_view.dm());
         const QImage image = QImage::fromData(bytes);
         if (image.isNull()) {
@@ -92,9 +92,7 @@ void PageImages::bbShowImageClick()
         }
         Image1->setPixmap(
             QPixmap::fromImage(image).scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    } catch (const Error &e) {
-        m_view.ui().error(e.message());
-    }
+    });
 }
 
 void PageImages::bbImportImageClick()

@@ -5,6 +5,7 @@
 #include "controls/ui/data_aware.h"
 #include "core/guard.h"
 #include "data/dmKV.h"
+#include "main/locality_chart.h"
 #include "main/ui/record_view.h"
 
 #include <QCheckBox>
@@ -23,9 +24,6 @@ namespace kv {
 namespace {
 
 using Nav = DatasetNavigator;
-
-// Series of the locality chart, as column pairs (longitude, latitude).
-constexpr int kAllLocalities = 1, kCurrentSite = 3, kBoundaries = 5;
 
 } // namespace
 
@@ -97,6 +95,7 @@ PageSamples::PageSamples(RecordView &view, QWidget *parent) : QWidget(parent), m
     auto *right = new QVBoxLayout;
     columns->addLayout(right, 1);
     VtChLocality = new ChartView(this);
+    VtChLocality->setInteraction(&ui);
     VtChLocality->setMinimumSize(360, 300);
     ChartGrid &chart = VtChLocality->grid();
     chart.setStyle(ChartStyle::Map);
@@ -130,52 +129,7 @@ PageSamples::PageSamples(RecordView &view, QWidget *parent) : QWidget(parent), m
 
 void PageSamples::RebindLocalityChart()
 {
-    TdmKVResults &dm = m_view.dm();
-    ChartGrid &chart = VtChLocality->grid();
-    struct Point
-    {
-        double x, y;
-    };
-    QList<Point> sites, outline;
-    try {
-        dm.QLocThisUnit->close();
-        dm.QLocThisUnit->open();
-        for (int r = 0; r < dm.QLocThisUnit->recordCount(); ++r)
-            sites << Point{dm.QLocThisUnit->valueAt(r, u"Longitude"_s).toDouble(),
-                           dm.QLocThisUnit->valueAt(r, u"Latitude"_s).toDouble()};
-        if (cbShowBoundary->isChecked() && dm.SADCCtry->isOpen()) {
-            if (!dm.SADCbound->isOpen())
-                dm.SADCbound->open();
-            for (int r = 0; r < dm.SADCbound->recordCount(); ++r)
-                outline << Point{dm.SADCbound->valueAt(r, u"Longitude"_s).toDouble(),
-                                 dm.SADCbound->valueAt(r, u"Latitude"_s).toDouble()};
-        }
-    } catch (const Error &) {
-        // A chart left as it was is better than a box on every move.
-    }
-    chart.clearData();
-    chart.setColumnCount(6);
-    chart.setRowCount(int(std::max<qsizetype>(std::max(sites.size(), outline.size()), 1)));
-    chart.setOutline(kBoundaries, true);
-    const QStringList labels{u"All localities"_s, {}, u"Current site"_s, {}, u"Boundaries"_s, {}};
-    for (int c = 1; c <= 6; ++c) {
-        chart.setColumn(c);
-        chart.setColumnLabel(labels[c - 1]);
-    }
-    const auto put = [&chart](int row, int column, const Point &p) {
-        chart.setRow(row);
-        chart.setColumn(column);
-        chart.setData(QString::number(p.x, 'g', 12));
-        chart.setColumn(column + 1);
-        chart.setData(QString::number(p.y, 'g', 12));
-    };
-    for (int i = 0; i < sites.size(); ++i)
-        put(i + 1, kCurrentSite, sites[i]);
-    // A point at 0/0 separates one ring of a country from the next: the line breaks there.
-    for (int i = 0; i < outline.size(); ++i)
-        if (outline[i].x != 0 || outline[i].y != 0)
-            put(i + 1, kBoundaries, outline[i]);
-    Q_UNUSED(kAllLocalities);
+    kv::RebindLocalityChart(m_view.dm(), cbShowBoundary->isChecked(), VtChLocality->grid());
     VtChLocality->refresh();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/ui/chart_view.h"
 #include "core/errors.h"
+#include "core/scripted_interaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -208,6 +209,8 @@ private slots:
     void save_data();
     void save();
     void saveRefusesBadNames();
+    void saveChartAs_data();
+    void saveChartAs();
 
 private:
     QTemporaryDir m_dir;
@@ -497,6 +500,45 @@ void TestChartView::saveRefusesBadNames()
         QVERIFY_THROWS_EXCEPTION(kv::FileError, view.saveChart(path));
         QVERIFY(!QFile::exists(path));
     }
+}
+
+// "Save chart as..." asks its owner's Interaction: the filter entry chosen gives a name without one its
+// extension, a cancelled dialog writes nothing, and a file that cannot be written is one error box.
+void TestChartView::saveChartAs_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("svg entry") << u"chart"_s << 1 << u"chart.svg"_s << QStringList{};
+    QTest::newRow("own extension kept") << u"chart.pdf"_s << 0 << u"chart.pdf"_s << QStringList{};
+    QTest::newRow("cancelled") << QString() << 0 << QString() << QStringList{};
+    QTest::newRow("unwritable") << u"missing/chart"_s << 0 << QString()
+                                << QStringList{u"error: The chart could not be written to %1."_s};
+}
+
+void TestChartView::saveChartAs()
+{
+    QFETCH(QString, name);
+    QFETCH(int, filter);
+    QFETCH(QString, written);
+    QFETCH(QStringList, messages);
+    QTemporaryDir dir;
+    ChartView view;
+    view.setGrid(datesGrid());
+    QVERIFY(!view.saveAction()->isEnabled()); // no Interaction yet
+    kv::ScriptedInteraction ui;
+    view.setInteraction(&ui);
+    QVERIFY(view.saveAction()->isEnabled());
+    if (!name.isEmpty())
+        ui.queueFiles({{dir.filePath(name), filter}});
+    view.saveAction()->trigger();
+    if (!messages.isEmpty())
+        messages[0] = messages[0].arg(dir.filePath(name + u".png"_s));
+    messages.prepend(u"save: Save chart"_s);
+    QCOMPARE(ui.messages(), messages);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             written.isEmpty() ? QStringList() : QStringList{written});
 }
 
 QTEST_MAIN(TestChartView)

@@ -17,12 +17,16 @@
 #include "main/ui/KV_main.h"
 #include "test_support.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -39,6 +43,64 @@ void writeSettings(const QByteArray &text)
     file.write(text);
 }
 
+// kvtool's standard output, or what went wrong.
+QString kvtool(const QStringList &args)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(KV_KVTOOL), args);
+    if (!tool.waitForFinished(180000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return u"kvtool failed: "_s + QString::fromUtf8(tool.readAllStandardError());
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+/// The viewer started on the databases of the data folder, its boxes scripted.
+struct Viewer
+{
+    ScriptedInteraction ui;
+    TfmRes fmRes;
+    std::unique_ptr<TdmKVResults> dm;
+    std::unique_ptr<ViewerConnections> connections;
+    std::unique_ptr<TfmSelPG> selPG;
+
+    Viewer()
+    {
+        fmRes.setInteraction(&ui);
+        dm = std::make_unique<TdmKVResults>(fmRes.interaction());
+        connections = std::make_unique<ViewerConnections>(*dm, fmRes.interaction());
+        connections->bindInitial();
+        selPG = std::make_unique<TfmSelPG>(fmRes.plotState(), fmRes.interaction(), dm.get(), &fmRes);
+        fmRes.setPlotWindows(selPG.get(), nullptr);
+        fmRes.attach(*dm, *connections);
+        fmRes.show();
+        QTRY_VERIFY(!fmRes.statusPanel(0)->text().isEmpty());
+    }
+    ~Viewer() { fmRes.FormClose(); }
+
+    /// Graph > "Date grouped by Interpretation": the panel and the count of dates as kvtool prints them,
+    /// read from the window the command opened; empty when no window opened.
+    QStringList dateGraph()
+    {
+        QStringList figures;
+        QObject shown; // the timer goes with it when no window opened
+        QTimer::singleShot(0, &shown, [&] {
+            auto *window = qobject_cast<TfmKVGraph *>(QApplication::activeModalWidget());
+            if (!window)
+                return;
+            const PlotDateRange &range = fmRes.plotState().range;
+            figures = {u"Mean\t"_s + window->eDate->text(),
+                       u"+/-\t%1\tMa   (95% confidence)"_s.arg(window->eError->text()),
+                       u"MSWD\t"_s + window->eMSWD->text(),
+                       u"Probability of fit\t"_s + window->eProbabilityOfFit->text(),
+                       u"# dates = %1, axis %2 to %3 Ma"_s.arg(dm->TempDataDI->recordCount())
+                           .arg(range.PlotDateMin)
+                           .arg(range.PlotDateMax)};
+            window->accept();
+        });
+        fmRes.GraphDateByInterpretation->trigger();
+        return figures;
+    }
+};
+
 } // namespace
 
 class TestGraphWindows : public QObject
@@ -51,12 +113,16 @@ private slots:
     void selDI2WritesCheckedPlotsOnly();
     void graphWindow();
     void classificationClearsFlags();
+    void windowAndKvtoolAgree();
+    void graphFailureShowsOneBox();
 };
 
 void TestGraphWindows::selPGShowsAndWrites()
 {
     test::TempFolders folders;
-    TfmSelPG window(nullptr);
+    PlotState state;
+    ScriptedInteraction ui;
+    TfmSelPG window(state, ui);
     window.show();
     QCOMPARE(window.windowTitle(), u"Select plot groupings"_s);
     QCOMPARE(window.PageControl1->count(), 4);
@@ -93,16 +159,18 @@ void TestGraphWindows::selPGKeepsButtonForUnknownBasis()
 {
     test::TempFolders folders;
     writeSettings("[Classification]\r\nHow grouped=Province\r\n[Graph settings]\r\nMax Rows=500\r\n");
-    TfmSelPG window(nullptr);
+    PlotState state;
+    ScriptedInteraction ui;
+    TfmSelPG window(state, ui);
     window.show();
     QVERIFY(window.rbBasis[1]->isChecked());
-    QCOMPARE(window.MaxRows, 500);
+    QCOMPARE(window.plotState().MaxRows, 500);
     window.accept();
     writeSettings("[Classification]\r\nHow grouped=province\r\n");
     window.show();
     QCOMPARE(window.groupings().HowGrouped, u"province"_s);
     QVERIFY(window.rbBasis[1]->isChecked()); // the button that was on stays on
-    QCOMPARE(window.MaxRows, 500);           // no key: the value of the run
+    QCOMPARE(window.plotState().MaxRows, 500); // no key: the value of the run
     window.accept();
     QCOMPARE(IniFile(settingsFilePath()).value(u"Classification"_s, u"How grouped"_s), u"Province"_s);
 }
@@ -116,7 +184,8 @@ void TestGraphWindows::selDI2WritesCheckedPlotsOnly()
     createDatabases({test::TestDatabase(u"sqlite"_s).location(), working.location()}, true);
     dm.KVtmp.bind(working.location());
     dm.KVtmp.open();
-    TfmSelDI2 window(&dm);
+    PlotState state;
+    TfmSelDI2 window(state, ui, &dm);
     window.show();
     QCOMPARE(window.windowTitle(), u"Define graphs"_s);
     QCOMPARE(window.axisText(2, true), u"Epsilon/Gamma"_s);
@@ -188,7 +257,7 @@ void TestGraphWindows::classificationClearsFlags()
     ViewerConnections connections(dm, fmRes.interaction());
     connections.bindInitial();
     fmRes.attach(dm, connections);
-    TfmSelPG selPG(&dm, &fmRes);
+    TfmSelPG selPG(fmRes.plotState(), fmRes.interaction(), &dm, &fmRes);
     fmRes.setPlotWindows(&selPG, nullptr);
     QVERIFY(fmRes.OptionsClassification->isEnabled());
     QVERIFY(fmRes.GraphDateByInterpretation->isEnabled());
@@ -200,6 +269,57 @@ void TestGraphWindows::classificationClearsFlags()
     fmRes.OptionsClassification->trigger();
     QVERIFY(!dm.DateDataCurrent && !dm.GroupedDateDataCurrent && !dm.MapDataCurrent);
     QVERIFY(QFile::exists(settingsFilePath())); // closing wrote the settings
+}
+
+void TestGraphWindows::windowAndKvtoolAgree()
+{
+    test::TempFolders folders;
+    const QString demo = kvtool({u"demo"_s});
+    QVERIFY2(!demo.startsWith(u"kvtool failed"_s), qPrintable(demo));
+    Viewer viewer;
+    viewer.fmRes.QueryExecute->trigger();
+    QCOMPARE(viewer.ui.texts(u"error"_s), QStringList());
+    const QStringList before = viewer.dateGraph();
+    QCOMPARE(before.size(), 5);
+
+    // The user moves the lunar model ages into group 3 and widens the curves.
+    QTimer::singleShot(0, viewer.selPG.get(), [&viewer] {
+        TfmSelPG &window = *viewer.selPG;
+        window.dblcbGa[2]->setKey(u"MdlR0"_s);
+        window.dblcbGb[2]->setKey(u"CrsRs"_s);
+        window.eMinimumUncertainty->setText(u"25"_s);
+        window.accept();
+    });
+    viewer.fmRes.OptionsClassification->trigger();
+    const QStringList after = viewer.dateGraph();
+    QVERIFY2(after != before, qPrintable(after.join(u" | "_s)));
+    QVERIFY2(!after[4].startsWith(u"# dates = 0,"_s), qPrintable(after[4]));
+    QCOMPARE(viewer.fmRes.plotState().groupings.GroupLookupA[2], u"MdlR0"_s);
+
+    // kvtool on the same databases and settings file prints what the window shows.
+    // It prints the query's text first, then the record count and the panel.
+    const QStringList out = kvtool({u"--no"_s, u"graph"_s, u"date"_s}).split(u'\n', Qt::SkipEmptyParts);
+    const qsizetype count = out.indexOf(QRegularExpression(u"^# records = \\d+$"_s));
+    QVERIFY2(count >= 0, qPrintable(out.join(u'\n')));
+    const QStringList printed = out.mid(count + 1);
+    QCOMPARE(printed, after);
+    QCOMPARE(viewer.ui.texts(u"error"_s), QStringList());
+}
+
+void TestGraphWindows::graphFailureShowsOneBox()
+{
+    test::TempFolders folders;
+    createDatabases(defaultLocations(), false);
+    Viewer viewer;
+    viewer.dm->KVtmp.exec(u"drop table KVTemp2"_s); // the working table cannot be emptied
+    viewer.ui.clear();
+    QVERIFY(viewer.dateGraph().isEmpty()); // no window
+    // The command throws; the main window's one guard shows it, once, in the error box.
+    const QStringList messages = viewer.ui.messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].startsWith(u"error: The working table KVTemp2 could not be emptied"_s),
+             qPrintable(messages[0]));
+    QCOMPARE(viewer.ui.texts(u"progress"_s).last(), QString());
 }
 
 QTEST_MAIN(TestGraphWindows)

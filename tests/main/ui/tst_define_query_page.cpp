@@ -14,6 +14,7 @@
 #include "main/ui/page_define_query.h"
 #include "main/ui/page_developer_query.h"
 #include "main/ui/page_form_view.h"
+#include "query_fixture.h"
 #include "test_support.h"
 
 #include <QAction>
@@ -45,30 +46,20 @@ void fillFixture(Connection &c)
            u"('NAM', 'Namibia')"_s);
     c.exec(u"insert into Suite (UnitName, CountryAbr) values ('Bushveld', 'ZAF'), ('Gaborone', 'BWA'), "
            u"('Damara', 'NAM')"_s);
-    c.exec(u"insert into Lithol (Lithology) values ('granite')"_s);
-    c.exec(
-        u"insert into Material (MaterialAbr, MaterialDescription) values ('zr', 'zircon'), ('bt', 'biotite')"_s);
-    c.exec(u"insert into Approach (ApproachAbr) values ('A')"_s);
-    c.exec(u"insert into Interpretation (InterpAbr) values ('I')"_s);
+    test::insertQueryLookups(c);
     c.exec(u"insert into IsoSystem (IsoSystem, IsoSystemName) values ('U-Pb', 'Uranium-lead'), "
            u"('Rb-Sr', 'Rubidium-strontium')"_s);
-    c.exec(u"insert into Technique (TechAbr) values ('T')"_s);
-    c.exec(u"insert into Methods (MethodAbr) values ('M')"_s);
     // Not in key order: the start-up level is the second in key order, 2.
     c.exec(u"insert into PrefLevel (PrefLevelNo, PrefDes) values (3, 'best'), (1, 'any'), (2, 'good')"_s);
     c.exec(u"insert into GroupingList (Grouping) values ('G1')"_s);
-    const QString insert =
-        u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, MaterialAbr, IsotopeSystem, IAge, "
-        u"PrefLevel, DecayConst2, Lithology, ApproachAbr, InterpAbr, TechAbr, MethodAbr, AgeUnits) "
-        u"values (?, ?, ?, ?, 'U-Pb', ?, ?, ?, 'granite', 'A', 'I', 'T', 'M', 'Ma')"_s;
-    c.exec(insert, {1, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, 2054000, 3, 0.0});
-    c.exec(insert, {2, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, 2060000, 2, 0.0});
-    c.exec(insert, {3, u"BWA"_s, u"Gaborone"_s, u"bt"_s, 1500000, 2, 0.0});
-    c.exec(insert, {4, u"BWA"_s, u"Gaborone"_s, u"bt"_s, 1500010, 3, 0.0});
-    c.exec(insert, {5, u"NAM"_s, u"Damara"_s, u"zr"_s, 550000, 2, 0.0});
-    c.exec(insert, {6, u"ZAF"_s, u"Bushveld"_s, u"xx"_s, 2000000, 3, 0.0});
-    c.exec(insert, {7, u"BWA"_s, u"Gaborone"_s, u"zr"_s, 2780000, 2, 1.42e-11});
-    c.exec(insert, {8, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, 2050000, 1, 0.0});
+    test::insertQueryRecords(c, {{1, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, u"U-Pb"_s, 2054000, 3},
+                                 {2, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, u"U-Pb"_s, 2060000, 2},
+                                 {3, u"BWA"_s, u"Gaborone"_s, u"bt"_s, u"U-Pb"_s, 1500000, 2},
+                                 {4, u"BWA"_s, u"Gaborone"_s, u"bt"_s, u"U-Pb"_s, 1500010, 3},
+                                 {5, u"NAM"_s, u"Damara"_s, u"zr"_s, u"U-Pb"_s, 550000, 2},
+                                 {6, u"ZAF"_s, u"Bushveld"_s, u"xx"_s, u"U-Pb"_s, 2000000, 3},
+                                 {7, u"BWA"_s, u"Gaborone"_s, u"zr"_s, u"U-Pb"_s, 2780000, 2, 1.42e-11},
+                                 {8, u"ZAF"_s, u"Bushveld"_s, u"zr"_s, u"U-Pb"_s, 2050000, 1}});
     c.exec(u"insert into Grouping (RecordID, Grouping) values (1, 'G1'), (6, 'G1')"_s);
     t.commit();
 }
