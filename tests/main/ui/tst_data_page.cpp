@@ -114,7 +114,10 @@ void TestDataPage::showDataFollowsTheSampleGrid()
     QCOMPARE(page.dbt[0]->text(), u"147Sm/144Nd"_s);
     QCOMPARE(page.dbe[0]->text().toDouble(), 0.12);
     QCOMPARE(page.dbe[3]->text().toDouble(), 0.5115);
-    auto *navigator = page.findChild<DatasetNavigator *>();
+    DatasetNavigator *navigator = nullptr;
+    for (DatasetNavigator *n : page.findChildren<DatasetNavigator *>())
+        if (n->dataset() == p.dm->QdmSmp)
+            navigator = n;
     QVERIFY(navigator);
     navigator->click(DatasetNavigator::Next);
     QCOMPARE(page.dbe[0]->text().toDouble(), 0.13);
