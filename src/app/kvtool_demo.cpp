@@ -69,7 +69,12 @@ int synth(kv::tool::Context &c)
     const kv::DatabaseLocations locations = locationsFrom(c);
     const bool force = c.flag(u"force"_s);
     const QString count = c.option(u"records"_s);
+    const QString smNdText = c.option(u"smnd-samples"_s, u"0"_s);
     c.expectNoMoreArgs();
+    bool smNdOk = false;
+    const int smNdSamples = smNdText.toInt(&smNdOk);
+    if (!smNdOk)
+        throw kv::InputError(u"--smnd-samples needs a whole number, not \"%1\"."_s.arg(smNdText));
     bool ok = false;
     const qint64 records = count.toLongLong(&ok);
     if (!ok || records < 0)
@@ -82,7 +87,7 @@ int synth(kv::tool::Context &c)
     try {
         kv::Connection results(u"KVResults"_s), working(u"KVtmp"_s);
         openBoth(locations, results, working);
-        summary = kv::writeSyntheticData(results, records);
+        summary = kv::writeSyntheticData(results, records, smNdSamples);
     } catch (...) {
         removeAfterFailure(locations);
         throw;
@@ -96,6 +101,6 @@ int synth(kv::tool::Context &c)
 }
 
 kv::tool::Verb demoVerb("demo", "[--force] [--if-missing] [--results LOC] [--working LOC]", &demo);
-kv::tool::Verb synthVerb("synth", "--records N [--force] [--results LOC] [--working LOC]", &synth);
+kv::tool::Verb synthVerb("synth", "--records N [--smnd-samples N] [--force] [--results LOC] [--working LOC]", &synth);
 
 } // namespace

@@ -71,28 +71,37 @@ double ModelAgeError(double lambda, double c0, double c1, double c2, double k, d
 
 WeightedMean WeightedMeanOfSamples(const SampleArrays &samples, int n)
 {
+    if (n <= 0)
+        return {};
+    n = std::min(n, SampleArrays::Capacity);
+    return WeightedMeanOfSamples(std::span<const double>(samples.SampleValues).subspan(1, size_t(n)),
+                                 std::span<const double>(samples.SampleErrors).subspan(1, size_t(n)));
+}
+
+WeightedMean WeightedMeanOfSamples(std::span<const double> values, std::span<const double> errors)
+{
     FloatingPointGuard guard("WeightedMeanOfSamples");
     WeightedMean result;
+    const size_t n = std::min(values.size(), errors.size());
     if (n <= 1) {
         if (n == 1) {
-            result.mean = guard.result(samples.SampleValues[1]);
-            result.internalError = guard.result(samples.SampleErrors[1]);
+            result.mean = guard.result(values[0]);
+            result.internalError = guard.result(errors[0]);
             result.externalError = result.internalError;
             result.n = 1;
         }
         return result;
     }
-    n = std::min(n, SampleArrays::Capacity);
 
     int count = 0;
     long double s0 = 0;
     long double s1 = 0;
-    for (int i = 1; i <= n; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         ++count;
-        const long double e = samples.SampleErrors[i];
+        const long double e = errors[i];
         const long double w = e != 0 ? 1 / (e * e) : 1;
         s0 += w;
-        s1 += w * samples.SampleValues[i];
+        s1 += w * values[i];
     }
     const long double mean = s1 / s0;
     const long double internal = s0 > 0 ? 1 / std::sqrt(s0) : static_cast<long double>(UndefinedError);
@@ -101,9 +110,9 @@ WeightedMean WeightedMeanOfSamples(const SampleArrays &samples, int n)
     long double t1 = 0;
     long double t2 = 0;
     long double t3 = 0;
-    for (int i = 1; i <= n; ++i) {
-        const long double x = samples.SampleValues[i];
-        const long double e = samples.SampleErrors[i];
+    for (size_t i = 0; i < n; ++i) {
+        const long double x = values[i];
+        const long double e = errors[i];
         const long double w = 1 / (e * e + internal * internal);
         t0 += w;
         t1 += w * x;

@@ -4,6 +4,7 @@
 #include "calc/statistics.h"
 
 #include <array>
+#include <span>
 
 namespace kv::calc {
 
@@ -36,5 +37,7 @@ double ModelAgeError(double lambda, double c0, double c1, double c2, double k, d
 /// Two-pass weighted mean of entries 1 to n (at most 1000) of SampleValues with SampleErrors.
 /// n = 1 gives the value with its error as both errors; n <= 0 gives only n = 0.
 WeightedMean WeightedMeanOfSamples(const SampleArrays &samples, int n);
+/// The same mean over every value given (no cap): values[i] with errors[i], as many as values holds.
+WeightedMean WeightedMeanOfSamples(std::span<const double> values, std::span<const double> errors);
 
 } // namespace kv::calc

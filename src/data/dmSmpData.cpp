@@ -29,14 +29,19 @@ TdmSmp::TdmSmp(TdmKVResults &results, QObject *parent) : QObject(parent), m_resu
     for (const QString &field : {u"DecayConst1"_s, u"DecayConst2"_s})
         QIsoSys->setDisplayFormat(field, u"0.00000e+00"_s);
 
+    // The sample's value of one role, through the SysVarData row of the record's own isotope system
+    // and approach: a variable that takes another role elsewhere is not picked, and no other sample or
+    // record is scanned.
     const auto sampleValue = [](const QString &role) {
         return QStringList{u"select SmpData.SampleNo, SmpData.Frac, SmpData.IsoSystem, SmpData.DataValue, "
                            u"SmpData.NormalisingFactor"_s,
-                           u"from SmpData, SysVarData, SmpReg, IsoRgr30"_s,
-                           u"where SmpData.IsoSystem = :IsoSystem"_s,
+                           u"from IsoRgr30, SysVarData, SmpData"_s,
+                           u"where IsoRgr30.RecordID = :RecordID"_s,
+                           u"and SysVarData.IsoSystem = IsoRgr30.IsotopeSystem"_s,
+                           u"and SysVarData.ApproachAbr = IsoRgr30.ApproachAbr"_s,
+                           u"and SmpData.IsoSystem = :IsoSystem"_s,
                            u"and SmpData.SampleNo = :SampleNo"_s,
                            u"and SmpData.Frac = :Frac"_s,
-                           u"and SmpReg.RecordID = IsoRgr30.RecordID"_s,
                            u"and SmpData.VariableID = SysVarData."_s + role};
     };
     const auto variableName = [](const QString &role) {

@@ -5,6 +5,7 @@
 #include "data/row_writer.h"
 
 #include <QDate>
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -152,8 +153,11 @@ private:
 
 } // namespace
 
-SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
+SyntheticSummary writeSyntheticData(Connection &db, qint64 records, int smNdSamples)
 {
+    if (smNdSamples < 0 || smNdSamples > 10000)
+        throw InputError(u"The number of Sm-Nd samples per record must lie between 0 and 10000, not %1."_s.arg(
+            smNdSamples));
     if (records < 0 || records > 100'000'000)
         throw InputError(
             u"The number of synthetic records must lie between 0 and 100000000, not %1."_s.arg(records));
@@ -255,9 +259,14 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
           u"Nd143Nd144t"_s, u"SmNdRho"_s}}};
     const QDate baseDate(1995, 1, 1);
 
+    const auto smNdProfile = std::find_if(profiles().cbegin(), profiles().cend(),
+                                          [](const SystemProfile &p) { return p.system == u"SmNd"_s; });
+    Q_ASSERT(smNdProfile != profiles().cend());
+    const SystemProfile &smNd = *smNdProfile;
+    const QString dm = u"DM"_s;
     for (qint64 id = 1; id <= records; ++id) {
-        const SystemProfile &p = profiles()[random.pick(systemWeights)];
-        const QString &approach = random.pick(p.approaches);
+        const SystemProfile &p = smNdSamples > 0 ? smNd : profiles()[random.pick(systemWeights)];
+        const QString &approach = smNdSamples > 0 ? dm : random.pick(p.approaches);
         QString interpretation;
         if (approach == u"DM"_s || approach == u"CHUR"_s)
             interpretation = u"CrsRs"_s;
@@ -278,7 +287,7 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
                           random.pick(p.materials), p.system, approach, technique, interpretation,
                           methodOf(technique), random.below(4), iAge, iError, iError, u"Ma"_s,
                           baseDate.addDays(random.below(11000)), lambdas.value(p.system)});
-        const int sampleCount = 1 + random.below(3);
+        const int sampleCount = smNdSamples > 0 ? smNdSamples : 1 + random.below(3);
         if (random.chance(0.9))
             statistics.add({id, 0.3 + 2 * random.unit(), double(sampleCount + random.below(20)), sampleCount,
                             random.unit()});
@@ -295,15 +304,24 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records)
             sourceA.add({id, u"A"_s, firstReferenceNum + ref,
                          u"Author%1 et al. %2"_s.arg(ref + 1).arg(1960 + ref % 60)});
         }
-        const bool withData = variables.contains(p.system) && random.chance(0.25);
+        const bool withData = smNdSamples > 0 || (variables.contains(p.system) && random.chance(0.25));
         for (int s = 0; s < sampleCount; ++s) {
-            const QString sampleNo = u"S%1%2"_s.arg(id).arg(QChar(u'a' + s));
-            smpReg.add({id, p.system, sampleNo, u"1"_s, random.chance(0.95) ? u"Y"_s : u"N"_s});
+            const QString sampleNo =
+                smNdSamples > 0 ? u"S%1-%2"_s.arg(id).arg(s + 1) : u"S%1%2"_s.arg(id).arg(QChar(u'a' + s));
+            smpReg.add({id, p.system, sampleNo, u"1"_s,
+                        smNdSamples > 0 || random.chance(0.95) ? u"Y"_s : u"N"_s});
             smpLoc.add({sampleNo, -35 + 70 * random.unit(), -20 + 80 * random.unit(), 2000 * random.unit()});
             ++summary.samples;
             if (withData) {
                 const QStringList &ids = variables[p.system];
-                const double x = 0.05 + random.unit(), y = 0.5 + random.unit() * 0.3;
+                double x = 0.05 + random.unit(), y = 0.5 + random.unit() * 0.3;
+                if (smNdSamples > 0) {
+                    // 147Sm/144Nd of crustal rocks, 143Nd/144Nd on the depleted-mantle line (Liew &
+                    // Hofmann 1988) at the record's age, give or take 2 %.
+                    x = 0.10 + 0.06 * random.unit();
+                    const double t = age * (1 + 0.04 * (random.unit() - 0.5)) * 1e6;
+                    y = 0.513151 + (x - 0.219) * std::expm1(demo::lambda147Sm * t);
+                }
                 const QList<double> values{x, x * 0.005, 0, y, y * 0.00005, 0, random.unit() * 0.5};
                 for (int v = 0; v < 7; ++v)
                     smpData.add({sampleNo, u"1"_s, p.system, ids[v], values[v], 1.0});

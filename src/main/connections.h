@@ -48,6 +48,7 @@ public:
     const QString &settingsPath() const { return m_settingsPath; }
     /// The sample data module reads through KVResults too; it is closed with the others.
     void setSampleModule(TdmSmp *smp) { m_smp = smp; }
+    TdmSmp *sampleModule() const { return m_smp; }
 
     const Binding &resultsBinding() const { return m_resultsBinding; }
     const Binding &workingBinding() const { return m_workingBinding; }

@@ -31,6 +31,7 @@ class RecordView;
 class PageFormView;
 class PageSamples;
 class PageImages;
+class PageData;
 
 /// The viewer's main window: toolbar, the record pages, the status bar and the main menu. Its
 /// handlers hand the work to the core commands.
@@ -80,6 +81,15 @@ public:
     void EditLookupTablesClick();
     void bbApplyGroupClick();
     void PageControl1Change();
+
+    // Edit > Recalculate, the decay-constant conversion and the "Data" tab (KV_main_recalc.cpp)
+    void EpsilonGammaforthisrecord1Click();
+    void Modelageforthisrecord1Click();
+    void EpsilonGammaforallrecords1Click();
+    void Modelagesforallrecords1Click();
+    void ConvertToCurrentDecayConstantsClick();
+    void bShowRawIsotopeDataClick();
+    PageData *dataPage() const { return m_data; }
     RecordView *recordView() const { return m_recordView; }
     void ShowReferTo(Dataset &referTo);
     /// "Execute Query" and the "&Query" menu: the query command.
@@ -141,6 +151,9 @@ private:
     QueryCommand &queryCommand();
     void showQueryResult(bool ok);
     void buildRecordPages();
+    void buildDataPage();
+    /// Leaving the "Data" tab or another command: the sample datasets closed, the panel unbound.
+    void closeSampleData();
     void afterRecordPagesConnected();
 
     WidgetInteraction m_widgetUi;
@@ -154,6 +167,7 @@ private:
     PageFormView *m_formView = nullptr;
     PageSamples *m_samples = nullptr;
     PageImages *m_images = nullptr;
+    PageData *m_data = nullptr;
     QLabel *m_panels[2];
     bool m_shown = false;
     bool m_exitRequested = false;

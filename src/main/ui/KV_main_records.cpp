@@ -69,6 +69,7 @@ void TfmRes::buildRecordPages()
     connect(EditLookupTables, &QAction::triggered, this, &TfmRes::EditLookupTablesClick);
     connect(bbApplyGroup, &QPushButton::clicked, this, &TfmRes::bbApplyGroupClick);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TfmRes::PageControl1Change);
+    buildDataPage();
 }
 
 void TfmRes::afterRecordPagesConnected()
@@ -182,6 +183,7 @@ void TfmRes::PageControl1Change()
     bbApplyGroup->setEnabled(PageControl1->currentWidget() != tsDefineQuery);
     if (!m_dm)
         return;
+    closeSampleData();
     // The who-for datasets only read: a failure to close them has nothing to report.
     for (Dataset *d : {m_dm->ForList, m_dm->QWhoFor}) {
         try {

@@ -27,6 +27,8 @@ PageChecks::PageChecks(QWidget *parent) : QWidget(parent)
     layout->addWidget(mmQuery, 3);
     mmCountQuery = memo(u"mmCountQuery"_s, u"Count query"_s);
     layout->addWidget(mmCountQuery, 2);
+    Memo2 = memo(u"Memo2"_s, u"Model-age log"_s);
+    layout->addWidget(Memo2, 1);
 }
 
 void PageChecks::showTexts(const QString &query, const QString &count)

@@ -18,6 +18,8 @@ public:
     void showTexts(const QString &query, const QString &count);
 
     QPlainTextEdit *mmQuery, *mmCountQuery;
+    /// The log of the last model-age run.
+    QPlainTextEdit *Memo2;
 };
 
 } // namespace kv

@@ -1,0 +1,733 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "main/recalculation.h"
+
+#include "calc/floating_point_error.h"
+#include "calc/model_age.h"
+#include "core/interaction.h"
+#include "data/connection.h"
+#include "data/dataset.h"
+#include "data/dmKV.h"
+#include "main/record_commands.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlQuery>
+#include <QTime>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace kv {
+
+namespace {
+
+constexpr double NoValue = 9999.99;
+constexpr double Multiplier = 1.96;
+constexpr double SigmaFloor = 0.00001;
+// Records read per round of set queries: bounds what one round holds in memory.
+constexpr qsizetype ChunkSize = 10000;
+// The all-records commands refresh the progress panel every so many records, not for every one.
+constexpr int ProgressStep = 500;
+
+const QString Differs = u"Recalculated value differs from original value. Store new value ("_s;
+
+std::optional<double> number(const QVariant &v)
+{
+    if (v.isNull() || !v.isValid())
+        return std::nullopt;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok ? std::optional<double>(d) : std::nullopt;
+}
+
+std::optional<double> scaled(const QVariant &value, const QVariant &factor)
+{
+    const std::optional<double> v = number(value);
+    if (!v)
+        return std::nullopt;
+    // A value without its normalising factor stands as measured.
+    return *v * number(factor).value_or(1.0);
+}
+
+bool isPercent(const std::optional<double> &type)
+{
+    return type && std::lround(*type) == 1;
+}
+
+QString now()
+{
+    return QTime::currentTime().toString();
+}
+
+// Rounds Ma to stored thousandths, halves to even; nothing when the value does not fit the field.
+std::optional<int> thousandths(double ma)
+{
+    const double v = std::nearbyint(ma * 1000);
+    if (!std::isfinite(v) || v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
+        return std::nullopt;
+    return int(v);
+}
+
+QString fixed(double v, int decimals)
+{
+    return QString::number(v, 'f', decimals);
+}
+
+// The record ids of one run, kept in a temporary table so that the set queries join on them.
+void fillRecordTable(Connection &c, const QList<int> &sortedIDs)
+{
+    c.exec(u"create temporary table if not exists KVRecalcRecords (RecordID integer primary key)"_s);
+    c.exec(u"delete from KVRecalcRecords"_s);
+    constexpr qsizetype batch = 500;
+    for (qsizetype i = 0; i < sortedIDs.size(); i += batch) {
+        const qsizetype n = std::min(batch, sortedIDs.size() - i);
+        QStringList marks(n, u"(?)"_s);
+        QVariantList values;
+        for (qsizetype k = 0; k < n; ++k)
+            values << sortedIDs[i + k];
+        c.exec(u"insert into KVRecalcRecords (RecordID) values "_s + marks.join(u','), values);
+    }
+    if (c.backend() == Backend::PostgreSQL)
+        c.exec(u"analyze KVRecalcRecords"_s);
+}
+
+const QStringList roles{u"X"_s, u"Xerr"_s, u"Xerrt"_s, u"Y"_s, u"Yerr"_s, u"Yerrt"_s, u"R"_s};
+
+QString samplesSql()
+{
+    QStringList columns{u"r.RecordID"_s, u"r.SampleNo"_s, u"r.Frac"_s, u"r.Included"_s};
+    QStringList joins;
+    for (const QString &role : roles) {
+        const QString a = u"d"_s + role;
+        columns << a + u".DataValue"_s << a + u".NormalisingFactor"_s;
+        // Each role's value through the SysVarData row of the record's own system and approach.
+        joins << u"left join SmpData %1 on %1.SampleNo = r.SampleNo and %1.Frac = r.Frac "
+                 u"and %1.IsoSystem = r.IsoSystem and %1.VariableID = v.%2"_s.arg(a, role);
+    }
+    return u"select "_s + columns.join(u", "_s) +
+           u" from KVRecalcRecords t join IsoRgr30 i on i.RecordID = t.RecordID"
+           u" join SmpReg r on r.RecordID = i.RecordID and r.IsoSystem = i.IsotopeSystem"
+           u" left join SysVarData v on v.IsoSystem = i.IsotopeSystem and v.ApproachAbr = i.ApproachAbr "_s +
+           joins.join(u' ') +
+           u" where t.RecordID between ? and ? order by r.RecordID, r.SampleNo, r.Frac"_s;
+}
+
+// Reads the records of sortedIDs in rounds of ChunkSize and hands each over in RecordID order.
+void forEachInput(Connection &c, const QList<int> &sortedIDs,
+                  const std::function<void(const RecalculationInput &)> &visit)
+{
+    fillRecordTable(c, sortedIDs);
+    const QString recordsSql =
+        u"select i.RecordID, i.IsotopeSystem, i.ApproachAbr, i.InterpAbr, i.IAge, s.DecayConst1, "
+        u"u.URparam1, u.URparam2, u.URparam3, m.ModelParam1, m.ModelParam2, m.ModelParam3, m.ModelName, "
+        u"m.IsoSystem from KVRecalcRecords t join IsoRgr30 i on i.RecordID = t.RecordID "
+        u"left join IsoSystem s on s.IsoSystem = i.IsotopeSystem "
+        u"left join IsoUR u on u.IsoSystem = i.IsotopeSystem "
+        u"left join IsoModels m on m.IsoSystem = i.IsotopeSystem and m.ModelID = i.ApproachAbr "
+        u"where t.RecordID between ? and ? order by i.RecordID"_s;
+    const QString initSql = u"select n.RecordID, n.InitRatio, n.InitRatioError, n.Epsilon, n.EpsilonError "
+                            u"from KVRecalcRecords t join IsoInit n on n.RecordID = t.RecordID "
+                            u"where t.RecordID between ? and ?"_s;
+    const QString statisticsSql = u"select distinct s.RecordID from KVRecalcRecords t "
+                                  u"join IsoStatistics s on s.RecordID = t.RecordID "
+                                  u"where t.RecordID between ? and ?"_s;
+    const QString sampleSql = samplesSql();
+
+    for (qsizetype start = 0; start < sortedIDs.size(); start += ChunkSize) {
+        const qsizetype end = std::min(start + ChunkSize, sortedIDs.size());
+        const QVariantList range{sortedIDs[start], sortedIDs[end - 1]};
+
+        QHash<int, RecalculationInput> inputs;
+        QList<int> order;
+        {
+            QSqlQuery q = c.prepare(recordsSql);
+            q.setForwardOnly(true);
+            for (const QVariant &v : range)
+                q.addBindValue(v);
+            c.execPrepared(q);
+            while (q.next()) {
+                RecalculationInput in;
+                in.RecordID = q.value(0).toInt();
+                in.IsotopeSystem = q.value(1).toString();
+                in.ApproachAbr = q.value(2).toString();
+                in.InterpAbr = q.value(3).toString();
+                in.Age = q.value(4).toInt() * 0.001;
+                in.lambda = number(q.value(5));
+                in.URparam1 = number(q.value(6));
+                in.URparam2 = number(q.value(7));
+                in.URparam3 = number(q.value(8));
+                in.ModelParam1 = number(q.value(9));
+                in.ModelParam2 = number(q.value(10));
+                in.ModelParam3 = number(q.value(11));
+                in.ModelName = q.value(12).toString();
+                if (q.value(13).isNull())
+                    in.ModelParam1 = in.ModelParam2 = in.ModelParam3 = std::nullopt;
+                order << in.RecordID;
+                inputs.insert(in.RecordID, in);
+            }
+        }
+        {
+            QSqlQuery q = c.prepare(initSql);
+            q.setForwardOnly(true);
+            for (const QVariant &v : range)
+                q.addBindValue(v);
+            c.execPrepared(q);
+            while (q.next()) {
+                auto it = inputs.find(q.value(0).toInt());
+                if (it == inputs.end() || it->hasInit)
+                    continue; // the first row of a record is the one the command edits
+                it->hasInit = true;
+                it->InitRatio = number(q.value(1));
+                it->InitRatioError = number(q.value(2));
+                it->Epsilon = number(q.value(3));
+                it->EpsilonError = number(q.value(4));
+            }
+        }
+        {
+            QSqlQuery q = c.prepare(statisticsSql);
+            q.setForwardOnly(true);
+            for (const QVariant &v : range)
+                q.addBindValue(v);
+            c.execPrepared(q);
+            while (q.next())
+                if (auto it = inputs.find(q.value(0).toInt()); it != inputs.end())
+                    it->hasStatistics = true;
+        }
+        {
+            QSqlQuery q = c.prepare(sampleSql);
+            q.setForwardOnly(true);
+            for (const QVariant &v : range)
+                q.addBindValue(v);
+            c.execPrepared(q);
+            while (q.next()) {
+                auto it = inputs.find(q.value(0).toInt());
+                if (it == inputs.end())
+                    continue;
+                SampleValues s;
+                s.SampleNo = q.value(1).toString();
+                s.Frac = q.value(2).toString();
+                s.included = q.value(3).toString() == u"Y"_s;
+                std::optional<double> *targets[]{&s.X, &s.Xerr, &s.Xerrt, &s.Y, &s.Yerr, &s.Yerrt, &s.R};
+                for (int k = 0; k < 7; ++k)
+                    *targets[k] = scaled(q.value(4 + 2 * k), q.value(5 + 2 * k));
+                // The error types are flags: their DataValue as read, not scaled.
+                s.Xerrt = number(q.value(4 + 2 * 2));
+                s.Yerrt = number(q.value(4 + 2 * 5));
+                it->samples << s;
+            }
+        }
+        for (int id : std::as_const(order)) {
+            visit(inputs.value(id));
+            inputs.remove(id);
+        }
+    }
+}
+
+// The writes of one run, prepared once.
+class Writer
+{
+public:
+    explicit Writer(Connection &c) : m_c(c) {}
+
+    void initRatio(const RecalculationInput &in, const QList<std::pair<QString, QVariant>> &fields)
+    {
+        write(u"IsoInit"_s, in.hasInit, in.RecordID, fields);
+    }
+    void statistics(const RecalculationInput &in, const QList<std::pair<QString, QVariant>> &fields)
+    {
+        write(u"IsoStatistics"_s, in.hasStatistics, in.RecordID, fields);
+    }
+    void age(int recordID, int iAge, int iError)
+    {
+        m_c.exec(u"update IsoRgr30 set IAge = ?, IAgePError = ?, IAgeMError = ? where RecordID = ?"_s,
+                 {iAge, iError, iError, recordID});
+    }
+
+private:
+    // Edits the record's row, or adds one when it has none.
+    void write(const QString &table, bool exists, int recordID,
+               const QList<std::pair<QString, QVariant>> &fields)
+    {
+        QStringList names;
+        QVariantList values;
+        for (const auto &[name, value] : fields) {
+            names << name;
+            values << value;
+        }
+        const QString key = table + (exists ? u"u"_s : u"i"_s) + names.join(u',');
+        auto it = m_statements.find(key);
+        if (it == m_statements.end()) {
+            QString sql;
+            if (exists) {
+                QStringList sets;
+                for (const QString &n : std::as_const(names))
+                    sets << n + u" = ?"_s;
+                sql = u"update %1 set %2 where RecordID = ?"_s.arg(table, sets.join(u", "_s));
+            } else {
+                sql = u"insert into %1 (RecordID, %2) values (?%3)"_s.arg(
+                    table, names.join(u", "_s), QString(u", ?"_s).repeated(names.size()));
+            }
+            it = m_statements.insert(key, m_c.prepare(sql));
+        }
+        QSqlQuery &q = *it;
+        if (!exists)
+            q.addBindValue(recordID);
+        for (const QVariant &v : std::as_const(values))
+            q.addBindValue(v);
+        if (exists)
+            q.addBindValue(recordID);
+        m_c.execPrepared(q);
+    }
+
+    Connection &m_c;
+    QHash<QString, QSqlQuery> m_statements;
+};
+
+struct Run
+{
+    Interaction &ui;
+    RecalculationScope scope;
+    QStringList *log;
+    Writer &writer;
+
+    bool single() const { return scope == RecalculationScope::ThisRecord; }
+    void say(const QString &text) const
+    {
+        if (single())
+            ui.warning(text);
+    }
+    bool confirm(const QString &text) const { return !single() || ui.askYesNo(text); }
+    void addLog(const QString &line) const
+    {
+        if (log)
+            *log << line;
+    }
+};
+
+RecalculationOutcome nothing(const RecalculationInput &in, const QString &reason)
+{
+    RecalculationOutcome o;
+    o.RecordID = in.RecordID;
+    o.reason = reason;
+    return o;
+}
+
+// The statistics fields both commands write: MSWD only from two samples up (one leaves it as it was).
+QList<std::pair<QString, QVariant>> statisticsFields(const calc::WeightedMean &m, int n)
+{
+    QList<std::pair<QString, QVariant>> fields;
+    if (m.n > 1)
+        fields << std::pair{u"MSWD"_s, QVariant(m.mswd)};
+    else if (m.n < 1)
+        fields << std::pair{u"MSWD"_s, QVariant(0.0)};
+    fields << std::pair{u"NReg"_s, QVariant(double(m.n))} << std::pair{u"NSamples"_s, QVariant(n)};
+    return fields;
+}
+
+std::optional<double> reservoirRatio(const RecalculationInput &in, double f)
+{
+    if (!in.URparam1 || !in.URparam2)
+        return std::nullopt;
+    return *in.URparam2 - f * *in.URparam1;
+}
+
+// A record not interpreted as a model initial ratio: the data give no new ratio, so the stored one
+// stays and only its epsilon is recalculated.
+RecalculationOutcome storedRatioEpsilon(const RecalculationInput &in, const Run &run)
+{
+    const bool qualifies = in.Age > 0 && in.hasInit && in.InitRatio.value_or(0) > 0 &&
+                           in.ApproachAbr != u"MdlPb"_s &&
+                           !(in.ApproachAbr == u"MdlRa"_s && !in.samples.isEmpty());
+    if (!qualifies)
+        return nothing(in, u"not a model initial ratio"_s);
+    if (!(in.lambda.value_or(0) > 0))
+        return nothing(in, u"the isotope system %1 has no decay constant"_s.arg(in.IsotopeSystem));
+    const double lambda = *in.lambda;
+    const double f = std::exp(lambda * in.Age * 1000000) - 1;
+    const std::optional<double> reservoir = reservoirRatio(in, f);
+    if (!reservoir || !(*reservoir > 0)) {
+        run.say(u"No epsilon value for record %1: the reservoir ratio at %2 Ma is not positive."_s.arg(
+            in.RecordID)
+                    .arg(in.Age, 0, 'f', 3));
+        return nothing(in, u"the reservoir ratio at the record's age is not positive"_s);
+    }
+    const double scale = in.URparam3.value_or(0);
+    const double r0 = *in.InitRatio;
+    const double sigma = in.InitRatioError.value_or(NoValue) > 0 ? in.InitRatioError.value_or(NoValue) : NoValue;
+    const double epsilon = (r0 / *reservoir - 1) * scale;
+    const double epsilonError = sigma == NoValue ? NoValue : scale * sigma / r0;
+    const auto differs = [](const std::optional<double> &old, double value) {
+        return !old || std::fabs(value - *old) > 0.001 * std::fabs(*old);
+    };
+    if (!differs(in.Epsilon, epsilon) && !differs(in.EpsilonError, epsilonError))
+        return nothing(in, u"the epsilon value is unchanged"_s);
+    if (!run.confirm(u"Recalculated value differs from original value. Store new value?"_s))
+        return nothing(in, u"answered No"_s);
+    RecalculationOutcome o;
+    o.RecordID = in.RecordID;
+    o.stored = {{u"Epsilon"_s, epsilon}, {u"EpsilonError"_s, epsilonError}};
+    run.writer.initRatio(in, o.stored);
+    return o;
+}
+
+RecalculationOutcome epsilonGamma(const RecalculationInput &in, const Run &run)
+{
+    if (in.InterpAbr != u"MdlR0"_s)
+        return storedRatioEpsilon(in, run);
+    if (!(in.Age > 0) || in.ApproachAbr != u"MdlRa"_s || in.samples.isEmpty())
+        return nothing(in, u"a model initial ratio needs an age, the approach MdlRa and samples"_s);
+    if (!(in.lambda.value_or(0) > 0))
+        return nothing(in, u"the isotope system %1 has no decay constant"_s.arg(in.IsotopeSystem));
+    const double lambda = *in.lambda;
+    const double f = std::exp(lambda * in.Age * 1000000) - 1;
+    const std::optional<double> reservoir = reservoirRatio(in, f);
+
+    std::vector<double> values, errors;
+    for (const SampleValues &s : in.samples) {
+        if (!s.included)
+            continue;
+        double x = s.X.value_or(0), y = s.Y.value_or(0), sx = s.Xerr.value_or(0), sy = s.Yerr.value_or(0);
+        if (!(x > 0 && y > 0 && sx > 0 && sy > 0))
+            continue;
+        run.ui.progress(u"Calculating ...   "_s + QString::number(values.size() + 1));
+        const double r = s.R.value_or(0);
+        const double r0 = y - f * x;
+        if (isPercent(s.Xerrt))
+            sx = sx * x / 100;
+        if (isPercent(s.Yerrt))
+            sy = sy * y / 100;
+        if (!(sx > 0))
+            sx = SigmaFloor;
+        if (!(sy > 0))
+            sy = SigmaFloor;
+        const double g = -1 * x * lambda * (f + 1) * 1;
+        const double v = sy * sy + f * f * sx * sx + g * g + 2 * f * r * sx * sy;
+        const double error = v > 0 ? Multiplier * std::sqrt(v) : NoValue;
+        if (r0 == NoValue || r0 < 0)
+            continue; // dropped
+        values.push_back(r0);
+        errors.push_back(error);
+    }
+    const int n = int(values.size());
+    if (n < 1)
+        return nothing(in, u"no included sample gives an initial ratio"_s);
+    const calc::WeightedMean m = calc::WeightedMeanOfSamples(values, errors);
+    const double ratio = m.mean;
+    const double sigma = std::max(m.externalError, m.internalError);
+
+    if (in.hasInit && in.InitRatio.value_or(0) != 0 &&
+        !run.confirm(Differs + fixed(ratio, 6) + u")?"_s))
+        return nothing(in, u"answered No"_s);
+
+    const double scale = in.URparam3.value_or(0);
+    const double epsilonError = (sigma == NoValue || ratio == 0) ? NoValue : scale * sigma / ratio;
+    QVariant epsilon, epsilonErrorValue;
+    if (reservoir && *reservoir > 0) {
+        epsilon = (ratio / *reservoir - 1) * scale;
+        epsilonErrorValue = epsilonError;
+    } else {
+        // No epsilon is defined; an old one would belong to another ratio.
+        epsilon = QVariant(QMetaType::fromType<double>());
+        epsilonErrorValue = QVariant(QMetaType::fromType<double>());
+        run.say(u"No epsilon value for record %1: the reservoir ratio at %2 Ma is not positive."_s.arg(
+            in.RecordID)
+                    .arg(in.Age, 0, 'f', 3));
+    }
+    RecalculationOutcome o;
+    o.RecordID = in.RecordID;
+    const QList<std::pair<QString, QVariant>> init{{u"InitRatio"_s, ratio},
+                                                   {u"InitRatioError"_s, sigma},
+                                                   {u"Epsilon"_s, epsilon},
+                                                   {u"EpsilonError"_s, epsilonErrorValue}};
+    run.writer.initRatio(in, init);
+    const QList<std::pair<QString, QVariant>> statistics = statisticsFields(m, n);
+    run.writer.statistics(in, statistics);
+    o.stored = init + statistics;
+    return o;
+}
+
+RecalculationOutcome modelAge(const RecalculationInput &in, const Run &run)
+{
+    if (in.InterpAbr != u"CrsRs"_s ||
+        !(in.ApproachAbr == u"DM"_s || in.ApproachAbr == u"CHUR"_s || in.ApproachAbr == u"RD"_s))
+        return nothing(in, u"not a crustal residence age of approach DM, CHUR or RD"_s);
+    if (!(in.lambda.value_or(0) > 0))
+        return nothing(in, u"the isotope system %1 has no decay constant"_s.arg(in.IsotopeSystem));
+    if (!in.ModelParam3)
+        return nothing(in, u"there is no model %1 for the isotope system %2"_s.arg(in.ApproachAbr,
+                                                                                  in.IsotopeSystem));
+    const double lambda = *in.lambda;
+    const double c2 = in.ModelParam1.value_or(0), c1 = in.ModelParam2.value_or(0), c0 = *in.ModelParam3;
+
+    std::vector<double> values, errors;
+    for (const SampleValues &s : in.samples) {
+        if (!s.included)
+            continue;
+        run.addLog(u"Starting to read data"_s + now());
+        double x = s.X.value_or(0), y = s.Y.value_or(0), sx = s.Xerr.value_or(0), sy = s.Yerr.value_or(0);
+        if (x > 0 && y > 0 && sx > 0 && sy > 0) {
+            run.ui.progress(u"Calculating ...   "_s + QString::number(values.size() + 1));
+            double age = NoValue, error = NoValue;
+            try {
+                age = calc::ModelAge(lambda, c0, c1, c2, y, x);
+            } catch (const calc::FloatingPointError &) {
+                run.say(u"Error calculating model age"_s);
+                age = NoValue;
+            }
+            if (isPercent(s.Xerrt))
+                sx = sx * x / 100;
+            if (isPercent(s.Yerrt))
+                sy = sy * y / 100;
+            if (!(sx > 0))
+                sx = SigmaFloor;
+            if (!(sy > 0))
+                sy = SigmaFloor;
+            try {
+                error = calc::ModelAgeError(lambda, c0, c1, c2, Multiplier, sy, y, sx, x);
+            } catch (const calc::FloatingPointError &) {
+                run.say(u"Error calculating model age error"_s);
+                error = NoValue;
+            }
+            if (age != NoValue && age >= 0) {
+                values.push_back(age);
+                errors.push_back(error);
+            }
+        }
+        run.addLog(u"Next "_s + now());
+    }
+    const int n = int(values.size());
+    if (n < 1)
+        return nothing(in, u"no included sample gives a model age"_s);
+    const calc::WeightedMean m = calc::WeightedMeanOfSamples(values, errors);
+    const double age = m.mean;
+    const double sigma = std::max(m.externalError, m.internalError);
+    if (!(age > 0))
+        return nothing(in, u"the mean model age is not positive"_s);
+    if (std::fabs(age - in.Age) / (in.Age + 0.0001) <= 0.001)
+        return nothing(in, u"the model age differs by 0.1 % or less from the stored age"_s);
+    const std::optional<int> iAge = thousandths(age), iError = thousandths(sigma);
+    if (!iAge || !iError) {
+        run.say(u"The model age of record %1 (%2 Ma) cannot be stored: its value in thousandths of a Ma "
+                u"does not fit the age field."_s.arg(in.RecordID)
+                    .arg(fixed(age, 3)));
+        return nothing(in, u"the model age does not fit the age field"_s);
+    }
+    if (!run.confirm(Differs + fixed(age, 3) + u")?"_s))
+        return nothing(in, u"answered No"_s);
+
+    RecalculationOutcome o;
+    o.RecordID = in.RecordID;
+    run.writer.age(in.RecordID, *iAge, *iError);
+    const QList<std::pair<QString, QVariant>> init{{u"Model"_s, in.ModelName.left(20)}};
+    run.writer.initRatio(in, init);
+    const QList<std::pair<QString, QVariant>> statistics = statisticsFields(m, n);
+    run.writer.statistics(in, statistics);
+    o.stored = QList<std::pair<QString, QVariant>>{
+                   {u"IAge"_s, *iAge}, {u"IAgePError"_s, *iError}, {u"IAgeMError"_s, *iError}} +
+               init + statistics;
+    return o;
+}
+
+QString shownValue(const QVariant &v)
+{
+    if (v.isNull())
+        return {};
+    if (v.metaType().id() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 12);
+    return v.toString();
+}
+
+} // namespace
+
+QString RecalculationOutcome::line() const
+{
+    QString text = u"RecordID %1: "_s.arg(RecordID);
+    if (stored.isEmpty())
+        return text + u"nothing stored ("_s + reason + u')';
+    QStringList parts;
+    for (const auto &[field, value] : stored)
+        parts << field + u'=' + shownValue(value);
+    return text + parts.join(u' ');
+}
+
+QList<RecalculationInput> readRecalculationInputs(Connection &results, const QList<int> &recordIDs)
+{
+    QList<int> ids = recordIDs;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    QList<RecalculationInput> inputs;
+    forEachInput(results, ids, [&](const RecalculationInput &in) { inputs << in; });
+    return inputs;
+}
+
+QList<RecalculationOutcome> recalculateRecords(Connection &results, Interaction &ui, Recalculation what,
+                                               RecalculationScope scope, const QList<int> &recordIDs,
+                                               QStringList *log)
+{
+    QList<int> ids = recordIDs;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+
+    QHash<int, RecalculationOutcome> outcomes;
+    // Open cursors let go first, so that the transaction writes on the database as it is now.
+    results.releaseReaders();
+    Transaction transaction(results);
+    Writer writer(results);
+    const Run run{ui, scope, log, writer};
+    int k = 0;
+    int current = 0;
+    try {
+        forEachInput(results, ids, [&](const RecalculationInput &in) {
+            current = in.RecordID;
+            if (log) {
+                log->clear();
+                run.addLog(u"Starting sample "_s + now());
+                run.addLog(u"Finished opening single sample data files "_s + now());
+            }
+            if (++k % ProgressStep == 0 || scope == RecalculationScope::ThisRecord)
+                ui.progress(scope == RecalculationScope::ThisRecord ? u"Calculating ..."_s : QString::number(k));
+            outcomes.insert(in.RecordID, what == Recalculation::EpsilonGamma ? epsilonGamma(in, run)
+                                                                              : modelAge(in, run));
+        });
+        transaction.commit();
+    } catch (const DatabaseError &e) {
+        throw DatabaseError(writeFailureText(current ? u"The recalculation stopped at record %1 and stored "
+                                                       u"nothing"_s.arg(current)
+                                                     : u"The recalculation stored nothing"_s,
+                                             e),
+                            e.code(), e.nativeCode());
+    }
+    QList<RecalculationOutcome> list;
+    QSet<int> listed;
+    for (int id : recordIDs) {
+        if (listed.contains(id))
+            continue;
+        listed.insert(id);
+        RecalculationOutcome o = outcomes.take(id);
+        if (o.RecordID == 0) {
+            o.RecordID = id;
+            o.reason = u"there is no such record"_s;
+        }
+        list << o;
+    }
+    return list;
+}
+
+RecalculationOutcome recalculateThisRecord(TdmKVResults &dm, Interaction &ui, Recalculation what,
+                                           QStringList *log)
+{
+    if (!dm.Query1->isOpen() || dm.Query1->isEmpty())
+        throw InputError(u"There is no record to recalculate."_s);
+    const int id = dm.Query1->value(u"RecordID"_s).toInt();
+    ui.progress(u"Calculating ..."_s);
+    QList<RecalculationOutcome> outcomes;
+    try {
+        outcomes = recalculateRecords(dm.KVResults, ui, what, RecalculationScope::ThisRecord, {id}, log);
+    } catch (...) {
+        ui.progress(u"   "_s);
+        throw;
+    }
+    ui.progress(u"   "_s);
+    // The record view shows what is stored now.
+    for (Dataset *d : {dm.Query1, dm.QInit, dm.QStatistics})
+        if (d->isOpen())
+            d->refresh();
+    return outcomes.value(0);
+}
+
+QList<RecalculationOutcome> recalculateAllRecords(TdmKVResults &dm, Interaction &ui, Recalculation what,
+                                                  QStringList *log)
+{
+    ui.busy(u"This will take a long time ...."_s);
+    struct BusyDone
+    {
+        Interaction &ui;
+        ~BusyDone() { ui.busyDone(); }
+    } done{ui};
+    if (what == Recalculation::ModelAge)
+        ui.progress(u"Calculating ..."_s);
+    // Querydm walks a copy of the query's text, as every all-records command does.
+    Dataset &walk = *dm.Querydm;
+    walk.close();
+    walk.setMaster(nullptr);
+    walk.setSql(dm.Query1->sql());
+    QList<int> ids;
+    QSet<int> seen;
+    walk.open();
+    for (walk.first(); !walk.eof(); walk.next()) {
+        const int id = walk.value(u"RecordID"_s).toInt();
+        if (!seen.contains(id)) {
+            seen.insert(id);
+            ids << id;
+        }
+    }
+    walk.close();
+    QList<RecalculationOutcome> outcomes =
+        recalculateRecords(dm.KVResults, ui, what, RecalculationScope::AllRecords, ids, log);
+    ui.progress(u"   "_s);
+    for (Dataset *d : {dm.Query1, dm.QInit, dm.QStatistics})
+        if (d->isOpen())
+            d->refresh();
+    return outcomes;
+}
+
+DecayConversion convertToCurrentDecayConstants(TdmKVResults &dm, Interaction &ui)
+{
+    Dataset &r = *dm.QResults;
+    if (!r.isOpen() || r.isEmpty())
+        throw InputError(u"There is no record to convert."_s);
+    DecayConversion c;
+    c.oldIAge = c.newIAge = r.value(u"IAge"_s).toInt();
+    c.oldDecayConst1 = r.value(u"DecayConst1"_s).toDouble();
+    const QString system = r.value(u"IsotopeSystem"_s).toString();
+    QSqlQuery q = dm.KVResults.exec(u"select DecayConst1 from IsoSystem where IsoSystem = ?"_s, {system});
+    const bool known = q.next();
+    const double current = known ? q.value(0).toDouble() : 0;
+    c.newDecayConst1 = c.oldDecayConst1;
+    if (!known) {
+        c.reason = u"the isotope system %1 has no row in the isotope-system table"_s.arg(system);
+        return c;
+    }
+    if (!(c.oldDecayConst1 > 0)) {
+        c.reason = u"the record has no decay constant"_s;
+        return c;
+    }
+    if (!r.value(u"DecayConst2"_s).isNull()) {
+        c.reason = u"the record has a second decay constant"_s;
+        return c;
+    }
+    if (!(current > 0)) {
+        c.reason = u"the isotope system %1 has no current decay constant"_s.arg(system);
+        return c;
+    }
+    if (c.oldDecayConst1 == current) {
+        c.reason = u"the record already carries the current decay constant"_s;
+        return c;
+    }
+    const double age = c.oldDecayConst1 * (c.oldIAge * 0.001) / current;
+    const std::optional<int> iAge = thousandths(age);
+    if (!iAge) {
+        c.reason = u"the converted age does not fit the age field"_s;
+        ui.warning(u"The converted age (%1 Ma) does not fit the age field; the record is unchanged."_s.arg(
+            fixed(age, 3)));
+        return c;
+    }
+    r.edit();
+    r.setValue(u"IAge"_s, *iAge);
+    r.setValue(u"DecayConst1"_s, current);
+    if (!postReported(r, ui)) {
+        r.cancel();
+        c.reason = u"the record could not be stored"_s;
+        return c;
+    }
+    c.converted = true;
+    c.newIAge = *iAge;
+    c.newDecayConst1 = current;
+    return c;
+}
+
+} // namespace kv
