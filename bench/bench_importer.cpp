@@ -46,8 +46,9 @@ QString localitiesFile(const QString &dir, int rows)
         sheet.setNumber(r, 6, 0.01);
         sheet.setNumber(r, 7, 5);
     }
-    const QString path = dir + u"/localities.xls"_s;
-    book.writeWorkbook(path, FileTypeExcel97);
+    // More rows than an Excel 97 sheet holds: .xlsx.
+    const QString path = dir + u"/localities.xlsx"_s;
+    book.writeWorkbook(path, FileTypeXlsx);
     return path;
 }
 
