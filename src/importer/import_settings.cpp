@@ -28,7 +28,7 @@ QString importerSettingsFilePath()
 QString defaultImportFolder()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? QDir::homePath() : documents;
+    return documents.isEmpty() || !QDir(documents).exists() ? QDir::homePath() : documents;
 }
 
 ImporterSettings readImporterSettings(const IniFile &file)

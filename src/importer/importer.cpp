@@ -60,6 +60,8 @@ void Importer::openWorkbookFile(const QString &path, int fileType)
     // Every sheet gets a row limit, not only the first ten, so a later sheet switches as well.
     m_rowLimits.assign(size_t(m_workbook.numSheets()), m_workbook.maxRow());
     m_currentSheet = m_workbook.sheet();
+    if (onWorkbookOpened)
+        onWorkbookOpened();
 }
 
 int Importer::findLastRow(Interaction &ui)
@@ -82,6 +84,8 @@ int Importer::findLastRow(Interaction &ui)
         m_lastDataRow = 0;
         ui.warning(u"Error reading data for column A"_s);
     }
+    if (onLastRowFound)
+        onLastRowFound();
     return m_lastDataRow;
 }
 
@@ -109,6 +113,8 @@ std::optional<ImportOutcome> Importer::runReader(SheetReader reader, Interaction
         return std::nullopt;
     if (reader == SheetReader::RawData) {
         m_readDataOffered = true;
+        if (onLastRowFound)
+            onLastRowFound();
         return std::nullopt;
     }
     return importCurrentSheet(reader, ui);

@@ -6,6 +6,7 @@
 #include "importer/sheet_readers.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -49,6 +50,10 @@ public:
     /// Whether "Read data" is offered: after "Raw data" found rows to read.
     bool readDataOffered() const { return m_readDataOffered; }
     void setReadDataOffered(bool offered) { m_readDataOffered = offered; }
+
+    /// Called when a workbook was opened and when a last row was found, so a window shows them at once.
+    std::function<void()> onWorkbookOpened;
+    std::function<void()> onLastRowFound;
 
     /// OpenWorkbook: asks for a file in the import folder; false when the user cancels. Throws
     /// FileError when the file cannot be read (the workbook is unchanged then).

@@ -57,6 +57,7 @@ TForm1::TForm1(const QString &settingsPath, Interaction *ui, QWidget *parent)
     tsSprdSheets = new QWidget(PageControl1);
     PageControl1->addTab(tsSprdSheets, u"Spreadsheets"_s);
     layout->addWidget(PageControl1, 1);
+    layout->addStretch(); // keeps the buttons at the top while the page control is hidden
 
     auto *page = new QVBoxLayout(tsSprdSheets);
     auto *splitter = new QSplitter(Qt::Vertical, tsSprdSheets);
@@ -142,6 +143,12 @@ TForm1::TForm1(const QString &settingsPath, Interaction *ui, QWidget *parent)
         sbMain[3]->setText(text);
         sbMain[3]->repaint();
     });
+
+    m_importer.onWorkbookOpened = [this] { showWorkbook(); };
+    m_importer.onLastRowFound = [this] {
+        showRows();
+        eToRow->repaint();
+    };
 
     buildMenus();
     connect(bbExit, &QPushButton::clicked, this, [this] { guarded(*m_ui, [&] { bbExitClick(); }); });
@@ -300,8 +307,6 @@ void TForm1::runReader(SheetReader reader)
     // the rows are read.
     m_model->setStaging(nullptr);
     const auto finish = qScopeGuard([&] {
-        if (!m_importer.workbookFileName().isEmpty())
-            showWorkbook();
         showRows();
         showStaging();
     });
