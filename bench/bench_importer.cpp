@@ -3,7 +3,8 @@
 // rows read, cleaned and applied. 100,000 sample localities; 10,000 raw-data rows (20 variables each)
 // on an empty SmpData and again on one already holding a million rows.
 //   bench_importer [--results LOCATION] [--rows N] [--raw-rows N] [--existing N]
-// Without --results, a fresh SQLite database in a temporary folder; a given one must be empty.
+// Without --results, a fresh SQLite database in a temporary folder; a given one gets the results
+// tables when it has none, and must hold none of the rows the bench writes.
 #include "controls/workbook.h"
 #include "core/scripted_interaction.h"
 #include "data/row_writer.h"
@@ -110,12 +111,14 @@ int main(int argc, char **argv)
     const int existing = option(u"--existing"_s, u"1000000"_s).toInt();
     QString location = option(u"--results"_s, QString());
     try {
-        if (location.isEmpty()) {
+        if (location.isEmpty())
             location = dir.filePath(u"results.sqlite"_s);
+        {
             Connection make(u"make"_s);
             make.bind(location);
             make.open(true);
-            make.createSchema(DatabaseKind::Results);
+            if (!make.hasTable(u"SmpData"_s))
+                make.createSchema(DatabaseKind::Results);
         }
         importer::TdmKVResults dm;
         dm.connectTo(location);
