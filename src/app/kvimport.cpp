@@ -1,14 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The importer's program entry.
+// The importer's program entry: the window, or `kvimport --read ...` for batch use without one.
+#include "importer/batch_read.h"
+#include "importer/import_settings.h"
+#include "importer/ui/KVI_main.h"
+
 #include <QApplication>
-#include <QMessageBox>
+#include <QTextStream>
+
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (kv::isBatchRead(arguments)) {
+        // No display needed: the batch mode shows no window.
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(u"KVImport"_s);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return kv::runBatchRead(arguments, out, err);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"KVImport"_s);
-    QMessageBox::information(nullptr, u"KVImport"_s, u"The importer's main window is not built yet."_s);
-    return 0;
+    QApplication::setApplicationDisplayName(u"Kelvora Importer"_s);
+    kv::TForm1 form(kv::importerSettingsFilePath());
+    QObject::connect(&form, &kv::TForm1::startFailed, &app, [] { QCoreApplication::exit(1); },
+                     Qt::QueuedConnection);
+    form.show();
+    return QApplication::exec();
 }
