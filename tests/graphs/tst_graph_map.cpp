@@ -8,6 +8,7 @@
 #include "data/dmKV.h"
 #include "data/installation.h"
 #include "exchange/gis_export.h"
+#include "graphs/graph_date.h"
 #include "graphs/graph_map.h"
 #include "graphs/plot_settings.h"
 #include "graphs/plot_state.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTest>
 #include <optional>
@@ -132,6 +134,8 @@ private slots:
     void gisFiles();
     void gisFormats_data();
     void gisFormats();
+    void refusedTextWritesNothing_data();
+    void refusedTextWritesNothing();
 };
 
 void TestGraphMap::whatIsMapped()
@@ -299,6 +303,38 @@ void TestGraphMap::gisFormats()
     } catch (const InputError &) {
         QCOMPARE(format, -1);
     }
+}
+
+void TestGraphMap::refusedTextWritesNothing_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("command");
+    for (const QString &backend : test::backends())
+        for (const QString &command : {u"map"_s, u"gis"_s, u"date graph"_s})
+            QTest::newRow(qPrintable(backend + u' ' + command)) << backend << command;
+}
+
+void TestGraphMap::refusedTextWritesNothing()
+{
+    // "Re-apply Query" refuses a writing text but leaves it in Query1; the commands that run a copy of
+    // Query1 must not write with it either.
+    QFETCH(QString, backend);
+    QFETCH(QString, command);
+    Fixture f(backend);
+    f.dm.Query1->setSql({u"delete from SmpReg"_s});
+    if (command == u"map"_s) {
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, f.run());
+    } else if (command == u"gis"_s) {
+        const QString path = f.folders.path() + u"/x.csv"_s;
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, exportGisLocalities(f.dm, GisFormat::Csv, path));
+        QVERIFY(!QFile::exists(path));
+    } else {
+        DateGraph graph;
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, DateGraphCommand(f.dm, f.ui, f.state).run({}, graph));
+    }
+    QSqlQuery q = f.dm.KVResults.exec(u"select count(*) from SmpReg"_s);
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 8); // every sample row of the fixture is still there
 }
 
 QTEST_GUILESS_MAIN(TestGraphMap)
