@@ -81,7 +81,7 @@ MapCommand::MapCommand(TdmKVResults &dm, Interaction &ui, PlotState &state)
 {
 }
 
-void MapCommand::transfer()
+int MapCommand::transfer()
 {
     m_ui.progress(u"Transfering data to temporary file"_s);
     Transaction transaction(m_dm.KVtmp);
@@ -105,6 +105,7 @@ void MapCommand::transfer()
     }
     transaction.commit();
     m_dm.MapDataCurrent = true;
+    return int(rows.count());
 }
 
 void MapCommand::classifyBands()
@@ -230,15 +231,13 @@ void MapCommand::run(const QueryDefinition &definition, LocalityMap &map)
         map.VtChM1.setColumn(2 * k - 1);
         map.VtChM1.setColumnLabel(m_groupings.GroupTitle[k - 1]);
     }
-    if (!m_dm.MapDataCurrent) {
-        transfer();
-        map.transferred = 0;
-        QSqlQuery count = m_dm.KVtmp.exec(u"select count(*) from KVTempM"_s);
-        if (count.next())
-            map.transferred = count.value(0).toInt();
-    }
+    if (!m_dm.MapDataCurrent)
+        map.transferred = transfer();
 
-    QList<Point> points = readTable();
+    // The bands are classified before the table is read, so one read serves both charts: the
+    // classification changes nothing the interpretation chart shows.
+    classifyBands();
+    const QList<Point> points = readTable();
     for (int k = 1; k <= PlotGroupings::Groups; ++k) {
         const QString title = stored(u"Interpretation"_s, m_groupings.GroupTitle[k - 1]);
         m_ui.progress(u"Plotting data for interpretation map : Interpretation ='%1'"_s.arg(title));
@@ -253,8 +252,6 @@ void MapCommand::run(const QueryDefinition &definition, LocalityMap &map)
         map.VtChM2.setColumn(2 * b - 1);
         map.VtChM2.setColumnLabel(m_groupings.DateTitle[b - 1]);
     }
-    classifyBands();
-    points = readTable();
     int rowLimit = map.VtChM2.rowCount();
     for (int b = 1; b <= PlotGroupings::Bands; ++b) {
         const QString title = stored(u"AgeBand"_s, m_groupings.DateTitle[b - 1]);

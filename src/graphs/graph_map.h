@@ -47,7 +47,8 @@ public:
 
 private:
     struct Point;
-    void transfer();
+    /// Fills the working table from the query; returns the rows written.
+    int transfer();
     void classifyBands();
     QList<Point> readTable();
     int plotSeries(ChartGrid &chart, int series, const QList<const Point *> &points);
