@@ -5,18 +5,28 @@
 #include "calc/model_age.h"
 #include "core/interaction.h"
 #include "data/connection.h"
+#include "data/database_backend.h"
 #include "data/dataset.h"
 #include "data/dmKV.h"
+#include "data/schema.h"
 #include "main/record_commands.h"
 
 #include <QHash>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSqlQuery>
 #include <QTime>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <functional>
 #include <limits>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -97,28 +107,59 @@ void fillRecordTable(Connection &c, const QList<int> &sortedIDs)
 
 const QStringList roles{u"X"_s, u"Xerr"_s, u"Xerrt"_s, u"Y"_s, u"Yerr"_s, u"Yerrt"_s, u"R"_s};
 
-QString samplesSql()
+// One row per sample of the records in range, with each role's value and normalising factor, read through
+// the SysVarData row of the record's own system and approach.
+// (The error correlation R is read only for the commands that use it: readRho.)
+QString samplesSql(Backend engine, bool readRho)
 {
+    const QString from = u" from KVRecalcRecords t join IsoRgr30 i on i.RecordID = t.RecordID"
+                         u" join SmpReg r on r.RecordID = i.RecordID and r.IsoSystem = i.IsotopeSystem"
+                         u" left join SysVarData v on v.IsoSystem = i.IsotopeSystem and v.ApproachAbr = i.ApproachAbr "_s;
+    // SQLite hands the rows over unsorted (sorting them there costs as much as reading them); the reader
+    // puts each record's samples in order.
+    const QString where = engine == Backend::SQLite
+                              ? u" where t.RecordID between ? and ?"_s
+                              : u" where t.RecordID between ? and ? order by r.RecordID, r.SampleNo, r.Frac"_s;
     QStringList columns{u"r.RecordID"_s, u"r.SampleNo"_s, u"r.Frac"_s, u"r.Included"_s};
+    if (engine == Backend::PostgreSQL) {
+        // One index range over the sample's variables, picked by role: PostgreSQL would otherwise hash the
+        // whole of SmpData once for every role.
+        QStringList picks;
+        for (const QString &role : roles)
+            for (const QString &field : {u"DataValue"_s, u"NormalisingFactor"_s}) {
+                if (role == u"R"_s && !readRho) {
+                    columns << u"null"_s;
+                    continue;
+                }
+                const QString name = u"x%1%2"_s.arg(role, field.left(1));
+                picks << u"max(case when d.VariableID = v.%1 then d.%2 end) %3"_s.arg(role, field, name);
+                columns << u"x."_s + name;
+            }
+        return u"select "_s + columns.join(u", "_s) + from + u"left join lateral (select "_s + picks.join(u", "_s) +
+               u" from SmpData d where d.SampleNo = r.SampleNo and d.Frac = r.Frac and d.IsoSystem = r.IsoSystem"
+               u") x on true"_s +
+               where;
+    }
     QStringList joins;
     for (const QString &role : roles) {
+        if (role == u"R"_s && !readRho) {
+            columns << u"null"_s << u"null"_s;
+            continue;
+        }
         const QString a = u"d"_s + role;
         columns << a + u".DataValue"_s << a + u".NormalisingFactor"_s;
-        // Each role's value through the SysVarData row of the record's own system and approach.
         joins << u"left join SmpData %1 on %1.SampleNo = r.SampleNo and %1.Frac = r.Frac "
                  u"and %1.IsoSystem = r.IsoSystem and %1.VariableID = v.%2"_s.arg(a, role);
     }
-    return u"select "_s + columns.join(u", "_s) +
-           u" from KVRecalcRecords t join IsoRgr30 i on i.RecordID = t.RecordID"
-           u" join SmpReg r on r.RecordID = i.RecordID and r.IsoSystem = i.IsotopeSystem"
-           u" left join SysVarData v on v.IsoSystem = i.IsotopeSystem and v.ApproachAbr = i.ApproachAbr "_s +
-           joins.join(u' ') +
-           u" where t.RecordID between ? and ? order by r.RecordID, r.SampleNo, r.Frac"_s;
+    return u"select "_s + columns.join(u", "_s) + from + joins.join(u' ') + where;
 }
 
-// Reads the records of sortedIDs in rounds of ChunkSize and hands each over in RecordID order.
-void forEachInput(Connection &c, const QList<int> &sortedIDs,
-                  const std::function<void(const RecalculationInput &)> &visit)
+// Reads the records of sortedIDs in rounds of ChunkSize and hands each round over, in RecordID order, to
+// take with its number; a round it refuses (returns false) ends the reading. With a stride above 1 it reads
+// only every stride-th round from round first on (others read the rest).
+void forEachChunk(Connection &c, const QList<int> &sortedIDs, bool readRho,
+                  const std::function<bool(qsizetype, QList<RecalculationInput> &&)> &take, qsizetype first = 0,
+                  qsizetype stride = 1)
 {
     fillRecordTable(c, sortedIDs);
     const QString recordsSql =
@@ -135,9 +176,10 @@ void forEachInput(Connection &c, const QList<int> &sortedIDs,
     const QString statisticsSql = u"select distinct s.RecordID from KVRecalcRecords t "
                                   u"join IsoStatistics s on s.RecordID = t.RecordID "
                                   u"where t.RecordID between ? and ?"_s;
-    const QString sampleSql = samplesSql();
+    const QString sampleSql = samplesSql(c.backend(), readRho);
 
-    for (qsizetype start = 0; start < sortedIDs.size(); start += ChunkSize) {
+    for (qsizetype round = first, start = first * ChunkSize; start < sortedIDs.size();
+         round += stride, start += stride * ChunkSize) {
         const qsizetype end = std::min(start + ChunkSize, sortedIDs.size());
         const QVariantList range{sortedIDs[start], sortedIDs[end - 1]};
 
@@ -220,18 +262,115 @@ void forEachInput(Connection &c, const QList<int> &sortedIDs,
                 it->samples << s;
             }
         }
+        QList<RecalculationInput> chunk;
+        chunk.reserve(order.size());
         for (int id : std::as_const(order)) {
-            visit(inputs.value(id));
-            inputs.remove(id);
+            auto it = inputs.find(id);
+            if (c.backend() == Backend::SQLite)
+                std::sort(it->samples.begin(), it->samples.end(), [](const SampleValues &a, const SampleValues &b) {
+                    return std::tie(a.SampleNo, a.Frac) < std::tie(b.SampleNo, b.Frac);
+                });
+            chunk << std::move(*it);
+            inputs.erase(it);
         }
+        if (!take(round, std::move(chunk)))
+            return;
     }
 }
 
-// The writes of one run, prepared once.
+void forEachInput(Connection &c, const QList<int> &sortedIDs, bool readRho,
+                  const std::function<void(const RecalculationInput &)> &visit)
+{
+    forEachChunk(c, sortedIDs, readRho, [&](qsizetype, QList<RecalculationInput> &&chunk) {
+        for (const RecalculationInput &in : std::as_const(chunk))
+            visit(in);
+        return true;
+    });
+}
+
+// As forEachInput, with the reading done by two threads, each on a connection of its own and each reading
+// every other round, a round or two ahead of the computing and writing done here. Those connections see
+// the database as committed before the run, which is what the run reads anyway: no record's writes touch
+// another record's input.
+void forEachInputAlongside(Connection &results, const QList<int> &sortedIDs, bool readRho,
+                           const std::function<void(const RecalculationInput &)> &visit)
+{
+    constexpr qsizetype Readers = 2, Ahead = 2;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<qsizetype, QList<RecalculationInput>> ready;
+    qsizetype next = 0; // the round visited next
+    int running = Readers;
+    bool stop = false;
+    std::exception_ptr failure;
+    const QString name = results.name() + u" reader"_s, location = results.location();
+
+    std::vector<std::thread> readers;
+    for (qsizetype k = 0; k < Readers; ++k)
+        readers.emplace_back([&, k] {
+            try {
+                Connection c(name);
+                c.bind(location);
+                c.open();
+                forEachChunk(
+                    c, sortedIDs, readRho,
+                    [&](qsizetype round, QList<RecalculationInput> &&chunk) {
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [&] { return stop || round < next + Ahead; });
+                        if (stop)
+                            return false;
+                        ready.emplace(round, std::move(chunk));
+                        changed.notify_all();
+                        return true;
+                    },
+                    k, Readers);
+            } catch (...) {
+                const std::lock_guard lock(mutex);
+                if (!failure)
+                    failure = std::current_exception();
+                stop = true;
+            }
+            const std::lock_guard lock(mutex);
+            --running;
+            changed.notify_all();
+        });
+    const auto joinReaders = qScopeGuard([&] {
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        for (std::thread &t : readers)
+            t.join();
+    });
+    const qsizetype rounds = (sortedIDs.size() + ChunkSize - 1) / ChunkSize;
+    for (; next < rounds;) {
+        QList<RecalculationInput> chunk;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return ready.contains(next) || failure || running == 0; });
+            if (failure)
+                std::rethrow_exception(failure);
+            auto it = ready.find(next);
+            if (it == ready.end())
+                return;
+            chunk = std::move(it->second);
+            ready.erase(it);
+            ++next;
+        }
+        changed.notify_all();
+        for (const RecalculationInput &in : std::as_const(chunk))
+            visit(in);
+    }
+}
+
+// The writes of one run. SQLite takes each row through a statement prepared once; an engine behind a
+// connection (PostgreSQL) takes them in batches of many rows, one round trip each. flush() writes what is
+// queued; the run calls it before it commits.
 class Writer
 {
 public:
-    explicit Writer(Connection &c) : m_c(c) {}
+    explicit Writer(Connection &c) : m_c(c), m_batched(c.backend() == Backend::PostgreSQL) {}
 
     void initRatio(const RecalculationInput &in, const QList<std::pair<QString, QVariant>> &fields)
     {
@@ -243,48 +382,104 @@ public:
     }
     void age(int recordID, int iAge, int iError)
     {
-        m_c.exec(u"update IsoRgr30 set IAge = ?, IAgePError = ?, IAgeMError = ? where RecordID = ?"_s,
-                 {iAge, iError, iError, recordID});
+        write(u"IsoRgr30"_s, true, recordID,
+              {{u"IAge"_s, iAge}, {u"IAgePError"_s, iError}, {u"IAgeMError"_s, iError}});
+    }
+    void flush()
+    {
+        for (auto it = m_queues.begin(); it != m_queues.end(); ++it)
+            writeBatch(*it);
     }
 
 private:
+    static constexpr int BatchRows = 500;
+
+    // The rows waiting for one statement: an edit or an addition of the same fields of one table.
+    struct Queue
+    {
+        QString table;
+        bool update = false;
+        QStringList names;
+        QList<QVariantList> rows; // RecordID first, then the fields' values
+    };
+
     // Edits the record's row, or adds one when it has none.
     void write(const QString &table, bool exists, int recordID,
                const QList<std::pair<QString, QVariant>> &fields)
     {
         QStringList names;
-        QVariantList values;
+        QVariantList row{recordID};
         for (const auto &[name, value] : fields) {
             names << name;
-            values << value;
+            row << value;
         }
         const QString key = table + (exists ? u"u"_s : u"i"_s) + names.join(u',');
-        auto it = m_statements.find(key);
-        if (it == m_statements.end()) {
-            QString sql;
-            if (exists) {
-                QStringList sets;
-                for (const QString &n : std::as_const(names))
-                    sets << n + u" = ?"_s;
-                sql = u"update %1 set %2 where RecordID = ?"_s.arg(table, sets.join(u", "_s));
-            } else {
-                sql = u"insert into %1 (RecordID, %2) values (?%3)"_s.arg(
-                    table, names.join(u", "_s), QString(u", ?"_s).repeated(names.size()));
-            }
-            it = m_statements.insert(key, m_c.prepare(sql));
+        if (m_batched) {
+            Queue &queue = m_queues[key];
+            if (queue.table.isEmpty())
+                queue = Queue{table, exists, names, {}};
+            queue.rows << row;
+            if (queue.rows.size() >= BatchRows)
+                writeBatch(queue);
+            return;
         }
+        auto it = m_statements.find(key);
+        if (it == m_statements.end())
+            it = m_statements.insert(key, m_c.prepare(singleText(table, exists, names)));
         QSqlQuery &q = *it;
-        if (!exists)
-            q.addBindValue(recordID);
-        for (const QVariant &v : std::as_const(values))
-            q.addBindValue(v);
         if (exists)
-            q.addBindValue(recordID);
+            row.append(row.takeFirst()); // the key goes last, into the WHERE
+        for (const QVariant &v : std::as_const(row))
+            q.addBindValue(v);
         m_c.execPrepared(q);
     }
 
+    static QString singleText(const QString &table, bool exists, const QStringList &names)
+    {
+        if (!exists)
+            return u"insert into %1 (RecordID, %2) values (?%3)"_s.arg(table, names.join(u", "_s),
+                                                                       QString(u", ?"_s).repeated(names.size()));
+        QStringList sets;
+        for (const QString &n : names)
+            sets << n + u" = ?"_s;
+        return u"update %1 set %2 where RecordID = ?"_s.arg(table, sets.join(u", "_s));
+    }
+
+    // One statement for the queued rows: a multi-row insert, or an update from a list of typed values.
+    void writeBatch(Queue &queue)
+    {
+        if (queue.rows.isEmpty())
+            return;
+        const TableDef *def = Schema::table(queue.table);
+        QStringList marks;
+        for (const QString &name : std::as_const(queue.names)) {
+            const ColumnDef *column = def ? def->column(name) : nullptr;
+            marks << (column ? u"cast(? as %1)"_s.arg(m_c.engine().columnType(*column)) : u"?"_s);
+        }
+        const QString oneRow = u"(cast(? as integer), "_s + marks.join(u", "_s) + u')';
+        QString sql;
+        if (queue.update) {
+            QStringList sets;
+            for (const QString &n : std::as_const(queue.names))
+                sets << u"%1 = s.%1"_s.arg(n);
+            sql = u"update %1 set %2 from (values %3) as s(RecordID, %4) where %1.RecordID = s.RecordID"_s.arg(
+                queue.table, sets.join(u", "_s), QStringList(queue.rows.size(), oneRow).join(u", "_s),
+                queue.names.join(u", "_s));
+        } else {
+            sql = u"insert into %1 (RecordID, %2) values %3"_s.arg(
+                queue.table, queue.names.join(u", "_s), QStringList(queue.rows.size(), oneRow).join(u", "_s));
+        }
+        QVariantList values;
+        for (const QVariantList &row : std::as_const(queue.rows))
+            values << row;
+        queue.rows.clear();
+        m_c.exec(sql, values);
+    }
+
     Connection &m_c;
+    const bool m_batched;
     QHash<QString, QSqlQuery> m_statements;
+    QHash<QString, Queue> m_queues;
 };
 
 struct Run
@@ -301,10 +496,17 @@ struct Run
             ui.warning(text);
     }
     bool confirm(const QString &text) const { return !single() || ui.askYesNo(text); }
+    // A log line with the time it was written; nothing is made when the run keeps no log.
     void addLog(const QString &line) const
     {
         if (log)
-            *log << line;
+            *log << line + now();
+    }
+    // The per-sample counter of the progress panel; an all-records run shows its record count instead.
+    void sampleProgress(std::size_t n) const
+    {
+        if (single())
+            ui.progress(u"Calculating ...   "_s + QString::number(n));
     }
 };
 
@@ -393,7 +595,7 @@ RecalculationOutcome epsilonGamma(const RecalculationInput &in, const Run &run)
         double x = s.X.value_or(0), y = s.Y.value_or(0), sx = s.Xerr.value_or(0), sy = s.Yerr.value_or(0);
         if (!(x > 0 && y > 0 && sx > 0 && sy > 0))
             continue;
-        run.ui.progress(u"Calculating ...   "_s + QString::number(values.size() + 1));
+        run.sampleProgress(values.size() + 1);
         const double r = s.R.value_or(0);
         const double r0 = y - f * x;
         if (isPercent(s.Xerrt))
@@ -467,10 +669,10 @@ RecalculationOutcome modelAge(const RecalculationInput &in, const Run &run)
     for (const SampleValues &s : in.samples) {
         if (!s.included)
             continue;
-        run.addLog(u"Starting to read data"_s + now());
+        run.addLog(u"Starting to read data"_s);
         double x = s.X.value_or(0), y = s.Y.value_or(0), sx = s.Xerr.value_or(0), sy = s.Yerr.value_or(0);
         if (x > 0 && y > 0 && sx > 0 && sy > 0) {
-            run.ui.progress(u"Calculating ...   "_s + QString::number(values.size() + 1));
+            run.sampleProgress(values.size() + 1);
             double age = NoValue, error = NoValue;
             try {
                 age = calc::ModelAge(lambda, c0, c1, c2, y, x);
@@ -497,7 +699,7 @@ RecalculationOutcome modelAge(const RecalculationInput &in, const Run &run)
                 errors.push_back(error);
             }
         }
-        run.addLog(u"Next "_s + now());
+        run.addLog(u"Next "_s);
     }
     const int n = int(values.size());
     if (n < 1)
@@ -560,7 +762,7 @@ QList<RecalculationInput> readRecalculationInputs(Connection &results, const QLi
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     QList<RecalculationInput> inputs;
-    forEachInput(results, ids, [&](const RecalculationInput &in) { inputs << in; });
+    forEachInput(results, ids, true, [&](const RecalculationInput &in) { inputs << in; });
     return inputs;
 }
 
@@ -575,24 +777,31 @@ QList<RecalculationOutcome> recalculateRecords(Connection &results, Interaction 
     QHash<int, RecalculationOutcome> outcomes;
     // Open cursors let go first, so that the transaction writes on the database as it is now.
     results.releaseReaders();
+    if (scope == RecalculationScope::AllRecords)
+        results.engine().prepareBulkWrite(results);
     Transaction transaction(results);
     Writer writer(results);
     const Run run{ui, scope, log, writer};
     int k = 0;
     int current = 0;
     try {
-        forEachInput(results, ids, [&](const RecalculationInput &in) {
+        const auto read = scope == RecalculationScope::AllRecords && results.backend() != Backend::ODBC
+                              ? forEachInputAlongside
+                              : forEachInput;
+        // Model ages take no error correlation.
+        read(results, ids, what == Recalculation::EpsilonGamma, [&](const RecalculationInput &in) {
             current = in.RecordID;
             if (log) {
                 log->clear();
-                run.addLog(u"Starting sample "_s + now());
-                run.addLog(u"Finished opening single sample data files "_s + now());
+                run.addLog(u"Starting sample "_s);
+                run.addLog(u"Finished opening single sample data files "_s);
             }
             if (++k % ProgressStep == 0 || scope == RecalculationScope::ThisRecord)
                 ui.progress(scope == RecalculationScope::ThisRecord ? u"Calculating ..."_s : QString::number(k));
             outcomes.insert(in.RecordID, what == Recalculation::EpsilonGamma ? epsilonGamma(in, run)
                                                                               : modelAge(in, run));
         });
+        writer.flush();
         transaction.commit();
     } catch (const DatabaseError &e) {
         throw DatabaseError(writeFailureText(current ? u"The recalculation stopped at record %1 and stored "

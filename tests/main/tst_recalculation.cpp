@@ -192,6 +192,10 @@ private slots:
     void modelAge();
     void allRecordsIsOneTransaction_data() { test::addBackendRows(); }
     void allRecordsIsOneTransaction();
+    void readFailureEndsTheRun_data() { test::addBackendRows(); }
+    void readFailureEndsTheRun();
+    void manyRecordsEachStored_data() { test::addBackendRows(); }
+    void manyRecordsEachStored();
     void moreThanAThousandSamples_data() { test::addBackendRows(); }
     void moreThanAThousandSamples();
     void rawDataPanel_data() { test::addBackendRows(); }
@@ -445,6 +449,45 @@ void TestRecalculation::allRecordsIsOneTransaction()
     QCOMPARE(fx.scalar(u"select count(*) from IsoInit"_s).toInt(), 0);
     QVERIFY(fx.scalar(u"select NSamples from IsoStatistics where RecordID = 7"_s).isNull());
     QVERIFY(!fx.ui.isBusy());
+}
+
+void TestRecalculation::readFailureEndsTheRun()
+{
+    // The samples are read beside the writing: a table the reading needs, gone, ends the run with the
+    // database's message, nothing stored, and no reader left waiting.
+    QFETCH(QString, backend);
+    Fixture fx(backend);
+    fx.addRecord(7, u"TSm"_s, u"MdlR0"_s, u"MdlRa"_s, 3850, {good});
+    fx.query(u"RecordID = 7"_s);
+    fx.dm.KVResults.exec(u"drop table SysVarData"_s);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recalculateAllRecords(fx.dm, fx.ui, Recalculation::EpsilonGamma));
+    QCOMPARE(fx.scalar(u"select count(*) from IsoInit"_s).toInt(), 0);
+    QVERIFY(!fx.ui.isBusy());
+}
+
+void TestRecalculation::manyRecordsEachStored()
+{
+    // More records than one write batch holds, half of them editing rows they have and half adding rows.
+    QFETCH(QString, backend);
+    Fixture fx(backend);
+    constexpr int n = 1203;
+    fx.dm.KVResults.begin();
+    for (int id = 1; id <= n; ++id) {
+        fx.addRecord(id, u"TSm"_s, u"MdlR0"_s, u"MdlRa"_s, 3850, {good});
+        if (id % 2)
+            fx.dm.KVResults.exec(u"insert into IsoStatistics (RecordID, MSWD) values (?, 1.5)"_s, {id});
+    }
+    fx.dm.KVResults.commit();
+    fx.query(u"RecordID > 0"_s);
+    const QList<RecalculationOutcome> all = recalculateAllRecords(fx.dm, fx.ui, Recalculation::EpsilonGamma);
+    QCOMPARE(all.size(), n);
+    QCOMPARE(fx.scalar(u"select count(*) from IsoInit"_s).toInt(), n);
+    QCOMPARE(fx.scalar(u"select count(*) from IsoStatistics where NSamples = 1"_s).toInt(), n);
+    QCOMPARE(fx.scalar(u"select count(*) from IsoStatistics"_s).toInt(), n);
+    const double expected = initialRatio(good, 3850).first;
+    for (int id : {1, 500, 501, 1000, n})
+        QVERIFY(std::fabs(fx.scalar(u"select InitRatio from IsoInit where RecordID = ?"_s, {id}).toDouble() -
+                          expected) < 1e-12);
 }
 
 void TestRecalculation::moreThanAThousandSamples()
