@@ -51,8 +51,18 @@ std::optional<double> numberOf(const QVariant &value)
     }
     case QMetaType::QString: {
         // As the text reads, leading and trailing blanks aside; "inf" and the like are no numbers.
+        // Most texts are names and codes: those that cannot begin a number are passed over at once.
+        const QString raw = value.toString();
+        qsizetype first = 0;
+        while (first < raw.size() && raw[first].isSpace())
+            ++first;
+        if (first == raw.size())
+            return std::nullopt;
+        const char16_t c = raw[first].unicode();
+        if (!((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.'))
+            return std::nullopt;
         bool ok = false;
-        const QString text = value.toString().trimmed();
+        const QString text = raw.trimmed();
         const double number = QLocale::c().toDouble(text, &ok);
         if (ok && std::isfinite(number) && !text.isEmpty())
             return number;

@@ -65,7 +65,7 @@ void TestGenSheet::openExportSave()
 
     ui.queueFiles({{customer, 0}});
     w.bbOpen->click();
-    QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messages().join(u'\n')));
+    QVERIFY2(ui.texts(u"error"_s).isEmpty(), qPrintable(ui.texts(u"error"_s).join(u'\n')));
     QCOMPARE(enabled(w), (QStringList{u"bbOpen"_s, u"bbFillSheet"_s, u"gb2"_s, u"eFileName"_s, u"DBGrid1"_s}));
     QCOMPARE(w.eFileName->text(), customer);
     QCOMPARE(w.DBGrid1->model()->rowCount(), 20);
@@ -82,7 +82,7 @@ void TestGenSheet::openExportSave()
     // The Excel 2007 entry, a bare name: .xlsx is added; the save folder follows the save.
     ui.queueFiles({{dir.filePath(u"customers"_s), 2}});
     w.bbSaveSheet->click();
-    QVERIFY2(ui.messages().isEmpty(), qPrintable(ui.messages().join(u'\n')));
+    QVERIFY2(ui.texts(u"error"_s).isEmpty(), qPrintable(ui.texts(u"error"_s).join(u'\n')));
     QVERIFY(QFileInfo::exists(dir.filePath(u"customers.xlsx"_s)));
     QCOMPARE(w.generator().saveFolder, QFileInfo(dir.path()).absoluteFilePath());
     QCOMPARE(w.generator().tableFolder, tableFolder);
