@@ -4,6 +4,7 @@
 #include "core/guard.h"
 #include "data/dmKV.h"
 #include "exchange/gis_export.h"
+#include "exchange/ui/Gen_sht.h"
 #include "graphs/graph_date.h"
 #include "graphs/graph_map.h"
 #include "graphs/ui/KV_Map.h"
@@ -100,6 +101,17 @@ void TfmRes::GraphMapClick()
         TfmKVMap window(map, this);
         window.exec();
     });
+}
+
+void TfmRes::FileExportClick()
+{
+    command(
+        [this] {
+            TfmGenSheet window(*m_ui, m_dm ? &m_dm->KVResults : nullptr, this);
+            window.generator().flags = NumericColumnFlags::all();
+            window.exec();
+        },
+        false);
 }
 
 void TfmRes::FileExportGISClick()
@@ -251,7 +263,8 @@ void TfmRes::buildMenu()
 
     mnFile = bar->addMenu(u"&File"_s);
     mnExport = mnFile->addMenu(u"&Export"_s);
-    FileExportExcel = item(mnExport, u"&Excel spreadsheet"_s);
+    FileExportExcel = item(mnExport, u"&Excel spreadsheet"_s, true);
+    connect(FileExportExcel, &QAction::triggered, this, &TfmRes::FileExportClick);
     FileExportGIS = item(mnExport, u"GIS Localities"_s, true);
     connect(FileExportGIS, &QAction::triggered, this, &TfmRes::FileExportGISClick);
     FileExportStratTable = item(mnExport, u"&Stratigraphic table"_s);

@@ -70,6 +70,7 @@ public:
     void GraphDateGroupedByInterpretationClick();
     void GraphMapClick();
     /// File > Export > "GIS Localities".
+    void FileExportClick();
     void FileExportGISClick();
     void OptionsGraphClassificationClick();
 

@@ -100,7 +100,7 @@ void TestMainWindow::frame()
     QCOMPARE(menu, (QStringList{
                        u"&File"_s,
                        u"&File > &Export"_s,
-                       u"&File > &Export > &Excel spreadsheet (off)"_s,
+                       u"&File > &Export > &Excel spreadsheet"_s,
                        u"&File > &Export > GIS Localities"_s,
                        u"&File > &Export > &Stratigraphic table (off)"_s,
                        u"&File > &Import Excel spreadsheet (off)"_s,
