@@ -114,6 +114,16 @@ QString RefusedRow::describe() const
 
 ApplyResult applyStagedRows(Connection &connection, const StagingTable &staging, int maxErrors)
 {
+    Transaction transaction(connection);
+    ApplyResult result = applyStagedRowsWithin(connection, staging, maxErrors);
+    if (!result.overLimit)
+        transaction.commit();
+    return result;
+}
+
+ApplyResult applyStagedRowsWithin(Connection &connection, const StagingTable &staging, int maxErrors,
+                                  const ApplyProgress &progress)
+{
     ApplyResult result;
     const TableDef &table = staging.table();
     const auto refuse = [&](const StagedRow &row, const QString &reason) {
@@ -163,7 +173,6 @@ ApplyResult applyStagedRows(Connection &connection, const StagingTable &staging,
         candidates.push_back(i);
     }
 
-    Transaction transaction(connection);
     RowInserter inserter(connection, staging);
     // Rows go in batches, each at a savepoint; a batch the database refuses is undone and its rows
     // tried one by one, each at its own savepoint, so a refused row takes no other with it.
@@ -205,10 +214,14 @@ ApplyResult applyStagedRows(Connection &connection, const StagingTable &staging,
                     result.overLimit = true;
                     result.stored = 0;
                     sortBySheetRow(result);
-                    return result; // the transaction rolls back as it goes
+                    return result; // the caller's transaction rolls back
                 }
+        if (progress && !progress(qint64(end) + qint64(staging.rows().size() - candidates.size()))) {
+            result.cancelled = true;
+            result.stored = 0;
+            return result;
+        }
     }
-    transaction.commit();
     sortBySheetRow(result);
     return result;
 }

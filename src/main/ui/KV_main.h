@@ -71,6 +71,9 @@ public:
     void GraphMapClick();
     /// File > Export > "GIS Localities".
     void FileExportGISClick();
+    /// File > "&Import Excel spreadsheet" and File > Export > "&Stratigraphic table".
+    void FileImportSpreadsheetClick();
+    void FileStratigraphicTableClick();
     void OptionsGraphClassificationClick();
 
     // The record commands of the Edit menu and the toolbar (KV_main_records.cpp)
