@@ -121,6 +121,7 @@ private slots:
     void importSheet();
     void strat_data();
     void strat();
+    void stratNeedsLanAlias();
 
 private:
     test::TempFolders m_folders;
@@ -250,6 +251,24 @@ void TestExchangeInterop::strat()
                           u"Country+Unit Offset 2\tCountry+Unit Offset 3\tGIS ID\tMethod"_s,
                           u"South Africa\t2.0\tBushveld\t0.5\tEmplacement\t3.0\t2054.5\t1.5\t2.5\tzircon\tU-Pb\t"
                           u"Crystallisation\tSHRIMP\t2.5\t0.0\t0.0\t7.0\tPublished"_s}));
+}
+
+void TestExchangeInterop::stratNeedsLanAlias()
+{
+    // The table is read through the KVLAN alias when no database is named: without it, a clear error and
+    // no file.
+    const DatabaseLocations locations = defaultLocations();
+    createDatabases(locations, true);
+    QFile aliases(m_folders.configDir() + u"/kvaliases.ini"_s);
+    QVERIFY(aliases.open(QIODevice::WriteOnly));
+    aliases.write("[Aliases]\nKVResults=" + locations.results.toUtf8() + "\nKVtmp=" + locations.working.toUtf8() +
+                  "\n");
+    aliases.close();
+    const QString out = m_dir.filePath(u"no-alias.xls"_s);
+    const Run made = run(QStringLiteral(KV_KVTOOL), {u"strat"_s, u"--pref-level"_s, u"none"_s, out});
+    QVERIFY(made.exitCode != 0);
+    QVERIFY2(made.err.contains(u"The database alias KVLAN is not defined in "_s), qPrintable(made.err));
+    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestExchangeInterop)

@@ -124,6 +124,7 @@ TfmKVImport::TfmKVImport(TdmKVResults &dm, Interaction &ui, QWidget *parent)
     gridImportDet->setModel(m_model);
     gridImportDet->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     gridImportDet->verticalHeader()->hide();
+    gridImportDet->verticalHeader()->setDefaultSectionSize(gridImportDet->fontMetrics().height() + 6);
     gridImportDet->setMinimumHeight(180);
     define->addWidget(gridImportDet);
     bottom->addWidget(pDefine, 1);
