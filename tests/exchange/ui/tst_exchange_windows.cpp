@@ -7,9 +7,16 @@
 #include "data/installation.h"
 #include "exchange/ui/KV_import.h"
 #include "exchange/ui/KV_strat.h"
+#include "main/connections.h"
+#include "main/ui/KV_main.h"
+#include "main/ui/page_checks.h"
 #include "test_support.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,6 +36,7 @@ class TestExchangeWindows : public QObject
 private slots:
     void importWindow();
     void stratWindowSaves();
+    void stratFromMainMenu();
 };
 
 void TestExchangeWindows::importWindow()
@@ -126,6 +134,61 @@ void TestExchangeWindows::stratWindowSaves()
     back.readWorkbook(dir.filePath(written.first()), type);
     QCOMPARE(type, int(FileTypeExcel5));
     QCOMPARE(back.sheetAt(1).number(2, 7), 2054.5);
+}
+
+void TestExchangeWindows::stratFromMainMenu()
+{
+    test::TempFolders folders;
+    const DatabaseLocations locations = defaultLocations(); // where the KVLAN alias points too
+    createDatabases(locations, false);
+    {
+        Connection c(u"fill"_s);
+        c.bind(locations.results);
+        openExisting(c, DatabaseKind::Results);
+        for (const QString &sql :
+             {u"insert into Country (CountryAbr, Country) values ('ZAF', 'South Africa')"_s,
+              u"insert into Suite (UnitName, CountryAbr) values ('Bushveld', 'ZAF')"_s,
+              u"insert into Lithol (Lithology) values ('granite')"_s,
+              u"insert into Interpretation (InterpAbr) values ('Em')"_s,
+              u"insert into Material (MaterialAbr) values ('zr')"_s, u"insert into IsoSystem (IsoSystem) values ('UPb')"_s,
+              u"insert into Approach (ApproachAbr) values ('Cr')"_s, u"insert into Technique (TechAbr) values ('SH')"_s,
+              u"insert into Methods (MethodAbr) values ('P')"_s,
+              u"insert into PrefLevel (PrefLevelNo) values (1), (2), (3)"_s})
+            c.exec(sql);
+        const QString record = u"insert into IsoRgr30 (RecordID, CountryAbr, UnitName, IAge, PrefLevel, Lithology, "
+                               u"MaterialAbr, IsotopeSystem, ApproachAbr, InterpAbr, TechAbr, MethodAbr) values "
+                               u"(?, 'ZAF', ?, 2054000, 3, 'granite', 'zr', 'UPb', 'Cr', 'Em', 'SH', 'P')"_s;
+        c.exec(record, {1, u"Bushveld"_s});
+        c.exec(record, {2, u"No Suite row"_s});
+    }
+    ScriptedInteraction ui;
+    TfmRes fmRes;
+    fmRes.setInteraction(&ui);
+    TdmKVResults dm(fmRes.interaction());
+    ViewerConnections connections(dm, fmRes.interaction());
+    connections.bindInitial();
+    fmRes.attach(dm, connections);
+    fmRes.show();
+    QTRY_VERIFY(!fmRes.statusPanel(0)->text().isEmpty());
+    fmRes.QueryExecuteClick();
+    QVERIFY2(ui.texts(u"error"_s).isEmpty(), qPrintable(ui.texts(u"error"_s).join(u'\n')));
+
+    int rows = -1;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto *w = qobject_cast<TfmStrat *>(QApplication::activeModalWidget())) {
+            rows = w->SprdSheet->workbook()->sheetAt(1).lastRow();
+            w->bbClose->click();
+        }
+    });
+    poll.start(20);
+    fmRes.FileExportStratTable->trigger();
+    poll.stop();
+    QVERIFY2(ui.texts(u"error"_s).isEmpty(), qPrintable(ui.texts(u"error"_s).join(u'\n')));
+    QCOMPARE(rows, 2); // the headings and record 1: record 2's unit has no Suite row
+    QVERIFY(fmRes.pgChecks->mmQuery->toPlainText().startsWith(u"select ISORGR30.CountryAbr"_s));
+    QVERIFY(fmRes.statusPanel(1)->text().isEmpty());
+    fmRes.close();
 }
 
 QTEST_MAIN(TestExchangeWindows)
