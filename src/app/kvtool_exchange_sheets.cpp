@@ -25,7 +25,8 @@ kv::ImportField mappingOption(const QString &option)
     const qsizetype colon = option.lastIndexOf(u':');
     const QString type = colon > equals ? option.mid(colon + 1).trimmed().toUpper() : QString();
     if (equals <= 0 || colon < equals + 2 || (type != u"T"_s && type != u"N"_s && type != u"D"_s))
-        throw kv::InputError(u"--map takes FIELD=LETTERS:T, :N or :D (text, number or date), not '%1'."_s.arg(option));
+        throw kv::InputError(
+            u"--map takes FIELD=LETTERS:T, :N or :D (text, number or date), not '%1'."_s.arg(option));
     return {option.left(equals).trimmed(), type, option.mid(equals + 1, colon - equals - 1).trimmed(), 0};
 }
 

@@ -167,8 +167,8 @@ QList<ImportField> importMapping(Dataset &importDet)
     requireOpen(importDet);
     QList<ImportField> fields;
     for (importDet.first(); !importDet.eof(); importDet.next())
-        fields.append({importDet.text(u"FieldName"_s), importDet.text(u"TN"_s), importDet.text(u"ColumnLet"_s),
-                       importDet.value(u"ColumnNo"_s).toInt()});
+        fields.append({importDet.text(u"FieldName"_s), importDet.text(u"TN"_s),
+                       importDet.text(u"ColumnLet"_s), importDet.value(u"ColumnNo"_s).toInt()});
     importDet.first();
     return fields;
 }
@@ -344,7 +344,8 @@ std::optional<SheetImportResult> SheetImport::run(const WorkbookSheet &sheet, co
                 if (m.text) {
                     staging.setText(m.field, cellText(sheet, row, m.column));
                 } else if (const std::optional<double> number = cellNumber(sheet, row, m.column)) {
-                    if (const std::optional<QVariant> value = numberAs(staging.table().columns[m.field], *number))
+                    if (const std::optional<QVariant> value =
+                            numberAs(staging.table().columns[m.field], *number))
                         staging.setValue(m.field, *value);
                 }
             }
@@ -352,8 +353,8 @@ std::optional<SheetImportResult> SheetImport::run(const WorkbookSheet &sheet, co
         }
     }
     if (!result.cancelled) {
-        result.records = applyStagedRowsWithin(
-            results, staging, std::numeric_limits<int>::max() - 1, [&](qint64 handled) {
+        result.records =
+            applyStagedRowsWithin(results, staging, std::numeric_limits<int>::max() - 1, [&](qint64 handled) {
                 show(0, QString::number(handled));
                 return goOn();
             });

@@ -70,7 +70,8 @@ public:
 
     /// Imports the rows From..To (the texts of the two edits) of a sheet. Nothing when the range is
     /// refused (the warning told the user why); throws DatabaseError when the import fails as a whole.
-    std::optional<SheetImportResult> run(const WorkbookSheet &sheet, const QString &fromRow, const QString &toRow);
+    std::optional<SheetImportResult> run(const WorkbookSheet &sheet, const QString &fromRow,
+                                         const QString &toRow);
 
 private:
     void show(int panel, const QString &text) const;

@@ -34,7 +34,8 @@ const QStringList stratHead{
 };
 
 // Positions in the select list above.
-enum Column {
+enum Column
+{
     UnitName = 1,
     PrefLevel = 9,
     IAge,
@@ -64,11 +65,24 @@ constexpr int reportEvery = 1000;
 const QStringList &stratHeadings()
 {
     static const QStringList headings{
-        u"Country"_s,      u"CountryOffset"_s, u"UnitName"_s,      u"UnitOffset"_s,
-        u"Interpretation"_s, u"Rank"_s,        u"Date"_s,          u"+95%"_s,
-        u"-95%"_s,         u"Material"_s,      u"IsotopeSystem"_s, u"Approach"_s,
-        u"Technique"_s,    u"Country+Unit Offset"_s, u"Country+Unit Offset 2"_s, u"Country+Unit Offset 3"_s,
-        u"GIS ID"_s,       u"Method"_s,
+        u"Country"_s,
+        u"CountryOffset"_s,
+        u"UnitName"_s,
+        u"UnitOffset"_s,
+        u"Interpretation"_s,
+        u"Rank"_s,
+        u"Date"_s,
+        u"+95%"_s,
+        u"-95%"_s,
+        u"Material"_s,
+        u"IsotopeSystem"_s,
+        u"Approach"_s,
+        u"Technique"_s,
+        u"Country+Unit Offset"_s,
+        u"Country+Unit Offset 2"_s,
+        u"Country+Unit Offset 3"_s,
+        u"GIS ID"_s,
+        u"Method"_s,
     };
     return headings;
 }

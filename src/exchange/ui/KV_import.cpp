@@ -44,7 +44,8 @@ public:
     }
     bool setData(const QModelIndex &index, const QVariant &value, int role) override
     {
-        return DatasetModel::setData(index, role == Qt::EditRole ? QVariant(value.toString().toUpper()) : value, role);
+        return DatasetModel::setData(
+            index, role == Qt::EditRole ? QVariant(value.toString().toUpper()) : value, role);
     }
 };
 
@@ -147,7 +148,8 @@ TfmKVImport::TfmKVImport(TdmKVResults &dm, Interaction &ui, QWidget *parent)
     const auto open = [this] { guarded(m_ui, [this] { bbOpenSheetClick(); }); };
     connect(bbOpenSheet, &QToolButton::clicked, this, open);
     connect(FileOpenSheet, &QAction::triggered, this, open);
-    connect(bbImport, &QPushButton::clicked, this, [this] { guarded(m_ui, [this] { bbImportClick(true); }); });
+    connect(bbImport, &QPushButton::clicked, this,
+            [this] { guarded(m_ui, [this] { bbImportClick(true); }); });
     connect(FileImportData, &QAction::triggered, this,
             [this] { guarded(m_ui, [this] { bbImportClick(false); }); });
 }
@@ -204,45 +206,45 @@ void TfmKVImport::bbImportClick(bool fromButton)
         m_dm.ImportDet->post();
 
     SheetImport import(m_dm, m_ui);
-    import.status = [this](int panel, const QString &text) {
-        sbImport[panel]->setText(text);
-        sbImport[panel]->repaint();
-    };
-    // The window stays responsive enough to take Exit, which stops the import and stores nothing.
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    import.keepGoing = [this, &sinceEvents] {
-        if (sinceEvents.elapsed() > 100) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-        }
-        return !m_cancelRequested;
-    };
-    m_importing = true;
-    m_cancelRequested = false;
-    bbImport->setEnabled(false);
-    FileImportData->setEnabled(false);
-    bbOpenSheet->setEnabled(false);
-    FileOpenSheet->setEnabled(false);
-    const auto restore = [this] {
-        m_importing = false;
-        bbImport->setEnabled(true);
-        FileImportData->setEnabled(true);
-        bbOpenSheet->setEnabled(true);
-        FileOpenSheet->setEnabled(true);
-        for (QLabel *panel : sbImport)
-            panel->clear();
-    };
-    std::optional<SheetImportResult> result;
-    try {
-        result = import.run(m_workbook.sheetAt(m_workbook.sheet()), meFromRow->text(), meToRow->text());
-    } catch (...) {
-        restore();
-        throw;
-    }
+    import.status = [this](int panel, const QString &text) { sbImport[panel]->setText(text);
+    sbImport[panel]->repaint();
+};
+// The window stays responsive enough to take Exit, which stops the import and stores nothing.
+QElapsedTimer sinceEvents;
+sinceEvents.start();
+import.keepGoing = [ this, &sinceEvents ] {
+    if (sinceEvents.elapsed() > 100) {
+        QCoreApplication::processEvents();
+sinceEvents.restart();
+} // namespace kv
+return !m_cancelRequested;
+}
+;
+m_importing = true;
+m_cancelRequested = false;
+bbImport->setEnabled(false);
+FileImportData->setEnabled(false);
+bbOpenSheet->setEnabled(false);
+FileOpenSheet->setEnabled(false);
+const auto restore = [this] {
+    m_importing = false;
+    bbImport->setEnabled(true);
+    FileImportData->setEnabled(true);
+    bbOpenSheet->setEnabled(true);
+    FileOpenSheet->setEnabled(true);
+    for (QLabel *panel : sbImport)
+        panel->clear();
+};
+std::optional<SheetImportResult> result;
+try {
+    result = import.run(m_workbook.sheetAt(m_workbook.sheet()), meFromRow->text(), meToRow->text());
+} catch (...) {
     restore();
-    if (fromButton && result && !result->cancelled)
-        accept();
+    throw;
+}
+restore();
+if (fromButton && result && !result->cancelled)
+    accept();
 }
 
 void TfmKVImport::done(int result)

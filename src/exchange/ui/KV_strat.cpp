@@ -47,7 +47,8 @@ TfmStrat::TfmStrat(Workbook &workbook, Interaction &ui, QWidget *parent)
 
 void TfmStrat::bbSaveClick()
 {
-    const auto choice = m_ui.saveFile(u"Save"_s, workbookDialogFilters(), QString(), u"South Africa Dates.xls"_s);
+    const auto choice =
+        m_ui.saveFile(u"Save"_s, workbookDialogFilters(), QString(), u"South Africa Dates.xls"_s);
     if (!choice)
         return;
     const QString path = workbookSavePath(choice->path, choice->filterIndex + 1);
