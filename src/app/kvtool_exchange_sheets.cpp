@@ -64,8 +64,8 @@ int importSheet(kv::tool::Context &c)
     if (!mapping.isEmpty())
         kv::storeImportMapping(*dm.ImportDet, mapping);
 
-    kv::SheetImport import(dm, c.ui);
-    const std::optional<kv::SheetImportResult> result = import.run(workbook.sheetAt(sheet), from, to);
+    kv::SheetImport command(dm, c.ui);
+    const std::optional<kv::SheetImportResult> result = command.run(workbook.sheetAt(sheet), from, to);
     if (!result)
         return 1;
     for (const auto &[table, added] : result->lookupsAdded)

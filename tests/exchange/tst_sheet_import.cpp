@@ -195,8 +195,8 @@ void TestSheetImport::rowRange()
     QFETCH(QString, warning);
     Fixture f(u"sqlite"_s);
     const QStringList before = f.contents();
-    SheetImport import(f.dm, f.ui);
-    QVERIFY(!import.run(f.sheet, from, to));
+    SheetImport command(f.dm, f.ui);
+    QVERIFY(!command.run(f.sheet, from, to));
     QCOMPARE(f.ui.messages(), QStringList{u"warning: "_s + warning});
     QCOMPARE(f.contents(), before);
     // Nothing was touched: the column numbers are not even worked out.
@@ -209,8 +209,8 @@ void TestSheetImport::import()
 {
     QFETCH(QString, backend);
     Fixture f(backend);
-    SheetImport import(f.dm, f.ui);
-    const auto result = import.run(f.sheet, u"2"_s, u" 7"_s);
+    SheetImport command(f.dm, f.ui);
+    const auto result = command.run(f.sheet, u"2"_s, u" 7"_s);
     QVERIFY(result && !result->cancelled);
     QCOMPARE(result->records.stored, 3);
     QCOMPARE(f.ui.messages(),
@@ -282,10 +282,10 @@ void TestSheetImport::cancelStoresNothing()
     QFETCH(int, stopAt);
     Fixture f(backend);
     const QStringList before = f.contents();
-    SheetImport import(f.dm, f.ui);
+    SheetImport command(f.dm, f.ui);
     int calls = 0;
-    import.keepGoing = [&] { return ++calls < stopAt; };
-    const auto result = import.run(f.sheet, u"2"_s, u"7"_s);
+    command.keepGoing = [&] { return ++calls < stopAt; };
+    const auto result = command.run(f.sheet, u"2"_s, u"7"_s);
     QVERIFY(result);
     QVERIFY(result->cancelled);
     QCOMPARE(calls, stopAt);

@@ -205,46 +205,49 @@ void TfmKVImport::bbImportClick(bool fromButton)
     if (m_dm.ImportDet->state() == Dataset::State::Edit || m_dm.ImportDet->state() == Dataset::State::Insert)
         m_dm.ImportDet->post();
 
-    SheetImport import(m_dm, m_ui);
-    import.status = [this](int panel, const QString &text) { sbImport[panel]->setText(text);
-    sbImport[panel]->repaint();
-};
-// The window stays responsive enough to take Exit, which stops the import and stores nothing.
-QElapsedTimer sinceEvents;
-sinceEvents.start();
-import.keepGoing = [ this, &sinceEvents ] {
-    if (sinceEvents.elapsed() > 100) {
-        QCoreApplication::processEvents();
-sinceEvents.restart();
-} // namespace kv
-return !m_cancelRequested;
-}
-;
-m_importing = true;
-m_cancelRequested = false;
-bbImport->setEnabled(false);
-FileImportData->setEnabled(false);
-bbOpenSheet->setEnabled(false);
-FileOpenSheet->setEnabled(false);
-const auto restore = [this] {
-    m_importing = false;
-    bbImport->setEnabled(true);
-    FileImportData->setEnabled(true);
-    bbOpenSheet->setEnabled(true);
-    FileOpenSheet->setEnabled(true);
-    for (QLabel *panel : sbImport)
-        panel->clear();
-};
-std::optional<SheetImportResult> result;
-try {
-    result = import.run(m_workbook.sheetAt(m_workbook.sheet()), meFromRow->text(), meToRow->text());
-} catch (...) {
+    SheetImport command(m_dm, m_ui);
+    command.status = [this](int panel, const QString &text) {
+        sbImport[panel]->setText(text);
+        sbImport[panel]->repaint();
+    };
+    // The window stays responsive enough to take Exit, which stops the import and stores nothing.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    command.keepGoing = [this, &sinceEvents] {
+        if (sinceEvents.elapsed() > 100) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+        return !m_cancelRequested;
+    };
+    m_importing = true;
+    m_cancelRequested = false;
+    // The mapping and the range are read: changes now would not be the ones imported.
+    for (QWidget *control : {static_cast<QWidget *>(bbImport), pDefine, static_cast<QWidget *>(gbDefineRows),
+                             static_cast<QWidget *>(bbOpenSheet)})
+        control->setEnabled(false);
+    FileImportData->setEnabled(false);
+    FileOpenSheet->setEnabled(false);
+    const auto restore = [this] {
+        m_importing = false;
+        for (QWidget *control : {static_cast<QWidget *>(bbImport), pDefine,
+                                 static_cast<QWidget *>(gbDefineRows), static_cast<QWidget *>(bbOpenSheet)})
+            control->setEnabled(true);
+        FileImportData->setEnabled(true);
+        FileOpenSheet->setEnabled(true);
+        for (QLabel *panel : sbImport)
+            panel->clear();
+    };
+    std::optional<SheetImportResult> result;
+    try {
+        result = command.run(m_workbook.sheetAt(m_workbook.sheet()), meFromRow->text(), meToRow->text());
+    } catch (...) {
+        restore();
+        throw;
+    }
     restore();
-    throw;
-}
-restore();
-if (fromButton && result && !result->cancelled)
-    accept();
+    if (fromButton && result && !result->cancelled)
+        accept();
 }
 
 void TfmKVImport::done(int result)
