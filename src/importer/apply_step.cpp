@@ -23,18 +23,19 @@ constexpr int maxBatchRows = 200;
 class RowInserter
 {
 public:
-    RowInserter(Connection &connection, const StagingTable &staging)
-        : m_connection(connection), m_staging(staging)
+    /// columns: the staged columns to write; the others are left to their default (null).
+    RowInserter(Connection &connection, const StagingTable &staging, const QList<int> &columns)
+        : m_connection(connection), m_staging(staging), m_columns(columns)
     {
-        const int columns = staging.columnCount();
+        const int count = int(columns.size());
         m_batchRows = connection.engine().insertsManyRows()
-                          ? std::clamp(maxParameters / std::max(columns, 1), 1, maxBatchRows)
+                          ? std::clamp(maxParameters / std::max(count, 1), 1, maxBatchRows)
                           : 1;
         QStringList names;
-        for (const ColumnDef &column : staging.table().columns)
-            names << column.name;
+        for (int c : columns)
+            names << staging.table().columns[c].name;
         m_head = u"INSERT INTO %1 (%2) VALUES "_s.arg(staging.table().name, names.join(u", "_s));
-        m_tuple = u'(' + QStringList(columns, u"?"_s).join(u',') + u')';
+        m_tuple = u'(' + QStringList(count, u"?"_s).join(u',') + u')';
     }
 
     int batchRows() const { return m_batchRows; }
@@ -43,11 +44,10 @@ public:
     void insert(const std::vector<qsizetype> &rows)
     {
         QSqlQuery &query = statementFor(int(rows.size()));
-        const int columns = m_staging.columnCount();
         int position = 0;
         for (qsizetype index : rows) {
             const StagedRow &row = m_staging.rows()[size_t(index)];
-            for (int c = 0; c < columns; ++c) {
+            for (int c : m_columns) {
                 const QVariant &value = row.values[c];
                 // A null of the column's type, so PostgreSQL sees a typed parameter.
                 query.bindValue(position++, value.isNull()
@@ -72,6 +72,7 @@ private:
 
     Connection &m_connection;
     const StagingTable &m_staging;
+    QList<int> m_columns;
     int m_batchRows = 1;
     QString m_head;
     QString m_tuple;
@@ -113,6 +114,16 @@ QString RefusedRow::describe() const
 }
 
 ApplyResult applyStagedRows(Connection &connection, const StagingTable &staging, int maxErrors)
+{
+    Transaction transaction(connection);
+    ApplyResult result = applyStagedRowsWithin(connection, staging, maxErrors);
+    if (!result.overLimit)
+        transaction.commit();
+    return result;
+}
+
+ApplyResult applyStagedRowsWithin(Connection &connection, const StagingTable &staging, int maxErrors,
+                                  const ApplyProgress &progress)
 {
     ApplyResult result;
     const TableDef &table = staging.table();
@@ -163,8 +174,16 @@ ApplyResult applyStagedRows(Connection &connection, const StagingTable &staging,
         candidates.push_back(i);
     }
 
-    Transaction transaction(connection);
-    RowInserter inserter(connection, staging);
+    // A column no row gives a value is left out of the statements: a wide table with a few columns
+    // filled (a sheet maps some of its fields) then takes many more rows per statement.
+    QList<int> written;
+    for (int c = 0; c < staging.columnCount(); ++c)
+        if (std::any_of(candidates.begin(), candidates.end(),
+                        [&](qsizetype i) { return !staging.rows()[size_t(i)].values[c].isNull(); }))
+            written << c;
+    if (written.isEmpty() && staging.columnCount() > 0)
+        written << 0;
+    RowInserter inserter(connection, staging, written);
     // Rows go in batches, each at a savepoint; a batch the database refuses is undone and its rows
     // tried one by one, each at its own savepoint, so a refused row takes no other with it.
     const auto single = [&](qsizetype index) {
@@ -205,10 +224,14 @@ ApplyResult applyStagedRows(Connection &connection, const StagingTable &staging,
                     result.overLimit = true;
                     result.stored = 0;
                     sortBySheetRow(result);
-                    return result; // the transaction rolls back as it goes
+                    return result; // the caller's transaction rolls back
                 }
+        if (progress && !progress(qint64(end) + qint64(staging.rows().size() - candidates.size()))) {
+            result.cancelled = true;
+            result.stored = 0;
+            return result;
+        }
     }
-    transaction.commit();
     sortBySheetRow(result);
     return result;
 }

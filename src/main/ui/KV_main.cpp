@@ -3,8 +3,14 @@
 
 #include "core/guard.h"
 #include "data/dmKV.h"
+#include "controls/workbook.h"
+#include "data/aliases.h"
+#include "data/installation.h"
 #include "exchange/gis_export.h"
 #include "exchange/ui/Gen_sht.h"
+#include "exchange/strat_table.h"
+#include "exchange/ui/KV_import.h"
+#include "exchange/ui/KV_strat.h"
 #include "graphs/graph_date.h"
 #include "graphs/graph_map.h"
 #include "graphs/ui/KV_Map.h"
@@ -16,6 +22,7 @@
 #include "main/ui/Dlg_Processing.h"
 #include "main/ui/KV_ReferTo.h"
 #include "main/ui/KV_about.h"
+#include "main/ui/page_checks.h"
 #include "main/ui/page_define_query.h"
 #include "reports/KV_rp_Summary.h"
 #include "reports/ui/KV_rbPreview.h"
@@ -25,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
@@ -138,6 +146,40 @@ void TfmRes::FileExportGISClick()
         }
         m_ui->busyDone();
         m_ui->information(gisExportMessage(result, path));
+    });
+}
+
+void TfmRes::FileImportSpreadsheetClick()
+{
+    if (!m_dm)
+        return;
+    command([this] {
+        TfmKVImport window(*m_dm, *m_ui, this);
+        window.exec();
+    });
+}
+
+void TfmRes::FileStratigraphicTableClick()
+{
+    if (!m_dm)
+        return;
+    command([this] {
+        Workbook workbook;
+        try {
+            m_ui->progress(u"Duplicating query"_s);
+            const QStringList lines = stratQueryLines(m_dm->Query1->sql());
+            pgChecks->mmQuery->setPlainText(lines.join(u'\n'));
+            Connection lan(u"KVLAN"_s);
+            lan.bind(AliasRegistry::load().location(u"KVLAN"_s));
+            openExisting(lan, DatabaseKind::Results);
+            fillStratigraphicTable(lan, lines, workbook, *m_ui);
+        } catch (const Error &) {
+            m_ui->progress(QString()); // the panel does not keep the phase that failed
+            throw;
+        }
+        m_ui->progress(QString());
+        TfmStrat window(workbook, *m_ui, this);
+        window.exec();
     });
 }
 
@@ -267,8 +309,10 @@ void TfmRes::buildMenu()
     connect(FileExportExcel, &QAction::triggered, this, &TfmRes::FileExportClick);
     FileExportGIS = item(mnExport, u"GIS Localities"_s, true);
     connect(FileExportGIS, &QAction::triggered, this, &TfmRes::FileExportGISClick);
-    FileExportStratTable = item(mnExport, u"&Stratigraphic table"_s);
-    FileImportExcel = item(mnFile, u"&Import Excel spreadsheet"_s);
+    FileExportStratTable = item(mnExport, u"&Stratigraphic table"_s, true);
+    connect(FileExportStratTable, &QAction::triggered, this, &TfmRes::FileStratigraphicTableClick);
+    FileImportExcel = item(mnFile, u"&Import Excel spreadsheet"_s, true);
+    connect(FileImportExcel, &QAction::triggered, this, &TfmRes::FileImportSpreadsheetClick);
     FilePrint = item(mnFile, u"&Print"_s, true);
     connect(FilePrint, &QAction::triggered, this, &TfmRes::FilePrint1Click);
     mnFile->addSeparator();

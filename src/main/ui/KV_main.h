@@ -72,6 +72,9 @@ public:
     /// File > Export > "GIS Localities".
     void FileExportClick();
     void FileExportGISClick();
+    /// File > "&Import Excel spreadsheet" and File > Export > "&Stratigraphic table".
+    void FileImportSpreadsheetClick();
+    void FileStratigraphicTableClick();
     void OptionsGraphClassificationClick();
 
     // The record commands of the Edit menu and the toolbar (KV_main_records.cpp)
