@@ -137,8 +137,11 @@ QStringList QueryCommand::queryLines(const QueryDefinition &definition)
     if (definition.fromDate || definition.toDate)
         lines << u"AND "_s << u"ISORGR30.AgeUnits = '"_s + quoted(definition.ageUnits) + u'\'';
     addConditions(lines, definition, 10, 15);
-    if (definition.prefLevelChecked)
-        lines << u"AND "_s << u"ISORGR30.PrefLevel >= "_s + definition.prefLevel;
+    // The level goes into the text as the number it is; a database without levels has none to compare with.
+    bool isLevel = false;
+    const int level = definition.prefLevel.trimmed().toInt(&isLevel);
+    if (definition.prefLevelChecked && isLevel)
+        lines << u"AND "_s << u"ISORGR30.PrefLevel >= "_s + QString::number(level);
     if (definition.decayConstants == QueryDefinition::DecayConstants::WithoutUncertainties)
         lines << u"AND "_s << u"ISORGR30.SigmaPercentDC1 <= 0.0001"_s;
     else if (definition.decayConstants == QueryDefinition::DecayConstants::WithUncertainties)
