@@ -9,6 +9,7 @@
 #include "data/read_only_scope.h"
 #include "data/row_writer.h"
 #include "data/schema.h"
+#include "graphs/graph_rows.h"
 #include "graphs/plot_settings.h"
 #include "main/query_definition.h"
 
@@ -28,52 +29,15 @@ namespace {
 
 constexpr int CurvePoints = 500;
 
-// Query-definition rows of the five grouping bases, with the detail table and value field of each,
-// in the order of PlotGroupings::basisNames().
-struct Basis
-{
-    int row;
-    QString table;
-    QString field;
-};
-const std::array<Basis, 5> &bases()
-{
-    static const std::array<Basis, 5> b{{{10, u"Grouping"_s, u"Grouping"_s},
-                                         {11, u"Province"_s, u"Province"_s},
-                                         {12, u"Terrane"_s, u"Terrane"_s},
-                                         {13, u"IsoOrogenic"_s, u"OrogenicPeriodID"_s},
-                                         {14, u"IsoChemType"_s, u"ChemTypeAbr"_s}}};
-    return b;
-}
-
-// Index into bases() of the basis a HowGrouped text names exactly; -1 for none.
-int basisIndex(const QString &howGrouped)
-{
-    const auto &names = PlotGroupings::basisNames();
-    for (int i = 0; i < int(names.size()); ++i)
-        if (names[i] == howGrouped)
-            return i;
-    return -1;
-}
+using graphs::anyBasisValue;
+using graphs::Basis;
+using graphs::bases;
+using graphs::basisIndex;
+using graphs::stored;
 
 QString format(double value, const QString &pattern)
 {
     return Dataset::formatNumber(value, pattern);
-}
-
-// A text as the working table's column stores it, so that comparisons see what the table holds.
-QString stored(const QString &table, const QString &column, const QString &text)
-{
-    const ColumnDef *def = Schema::table(table)->column(column);
-    return Schema::cutToWidth(*def, text).toString();
-}
-
-bool anyBasisValue(const QueryDefinition &definition)
-{
-    for (const Basis &b : bases())
-        if (definition.count(b.row) > 0)
-            return true;
-    return false;
 }
 
 // Values below 0.001 become 0; returns the largest value, 1e-9 when all are 0.
@@ -87,17 +51,6 @@ double normalise(std::vector<std::vector<double>> &curves)
             largest = std::max(largest, v);
         }
     return largest == 0 ? 1e-9 : largest;
-}
-
-// Runs a statement forward-only and hands each row to f.
-template<typename F> void forEachRow(Connection &connection, const QString &sql, F f)
-{
-    QSqlQuery q = connection.query();
-    q.setForwardOnly(true);
-    if (!q.exec(connection.adapt(sql)))
-        throw connection.translate(q.lastError(), sql);
-    while (q.next())
-        f(q);
 }
 
 } // namespace
@@ -226,12 +179,7 @@ int DateGraphCommand::plotSpace(ChartGrid &chart, int n)
 
 void DateGraphCommand::emptyTable(const QString &table)
 {
-    // One statement: a row that cannot be deleted fails the command instead of being retried forever.
-    try {
-        m_dm.KVtmp.exec(u"delete from "_s + table);
-    } catch (const DatabaseError &e) {
-        throw DatabaseError(u"The working table %1 could not be emptied: %2"_s.arg(table, e.message()));
-    }
+    graphs::emptyWorkingTable(m_dm.KVtmp, table);
 }
 
 void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool fillDates, bool fillGrouped)
@@ -241,7 +189,7 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
 
     // The details of every record at once, rather than a query per record.
     QHash<int, FitStatistics> statistics;
-    forEachRow(m_dm.KVResults, u"select RecordID, ProbOfFit, Alpha, DegFreedom from IsoStatistics"_s,
+    graphs::forEachRow(m_dm.KVResults, u"select RecordID, ProbOfFit, Alpha, DegFreedom from IsoStatistics"_s, {},
                [&](QSqlQuery &q) {
                    const int id = q.value(0).toInt();
                    if (!statistics.contains(id)) // the first statistics row of a record counts
@@ -253,8 +201,7 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
     if (basis >= 0 && definition.count(bases()[basis].row) > 0) {
         chosen = definition.values(bases()[basis].row);
         const Basis &b = bases()[basis];
-        forEachRow(m_dm.KVResults, u"select RecordID, %1 from %2"_s.arg(b.field, b.table),
-                   [&](QSqlQuery &q) { details[q.value(0).toInt()] << q.value(1).toString(); });
+        details = graphs::basisValuesByRecord(m_dm.KVResults, b);
     }
 
     Dataset &query = *m_dm.Querydm;
@@ -314,8 +261,8 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
 QList<DateGraphCommand::Row> DateGraphCommand::readTable(const QString &table, const QString &keyField)
 {
     QList<Row> rows;
-    forEachRow(m_dm.KVtmp,
-               u"select %1, Age, AgePlusError, AgeMinusError, AgeErrorAv from %2"_s.arg(keyField, table),
+    graphs::forEachRow(m_dm.KVtmp,
+               u"select %1, Age, AgePlusError, AgeMinusError, AgeErrorAv from %2"_s.arg(keyField, table), {},
                [&](QSqlQuery &q) {
                    rows.append({q.value(0).toString(), q.value(1).toDouble(), q.value(2), q.value(3),
                                 q.value(4).toDouble()});
@@ -410,25 +357,10 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     }
 
     // Date range, rounded out to whole hundreds of Ma.
-    double &low = m_range.PlotDateMin;
-    double &high = m_range.PlotDateMax;
-    if (low < 0)
-        low = 0;
-    if (high < low)
-        high = low + 100;
-    low = 100.0 * (qint64(std::trunc(low)) / 100);
-    high = 100.0 * (qint64(std::trunc(high)) / 100 + 1);
-    bool ok = false;
-    if (definition.fromDate) {
-        const double from = definition.fromDateText.trimmed().toDouble(&ok);
-        if (ok)
-            low = from;
-    }
-    if (definition.toDate) {
-        const double to = definition.toDateText.trimmed().toDouble(&ok);
-        if (ok)
-            high = to;
-    }
+    graphs::roundToHundreds(m_range);
+    graphs::applyDateOverrides(definition, m_range);
+    const double low = m_range.PlotDateMin;
+    const double high = m_range.PlotDateMax;
 
     const QList<Row> rows = readTable(u"KVTemp2"_s, u"Interpretation"_s);
     graph.fillMs = timer.restart();
