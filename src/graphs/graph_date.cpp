@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "graphs/graph_date.h"
 
+#include "calc/floating_point_error.h"
 #include "calc/statistics.h"
 #include "core/errors.h"
 #include "core/interaction.h"
@@ -204,7 +205,6 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
         details = graphs::basisValuesByRecord(m_dm.KVResults, b);
     }
 
-    Dataset &query = *m_dm.Querydm;
     Transaction transaction(m_dm.KVtmp);
     RowWriter dates(m_dm.KVtmp, u"KVTemp2"_s,
                     {u"Interpretation"_s, u"Age"_s, u"SuitName"_s, u"InterpAbr"_s, u"Grouping"_s, u"ColumnNo"_s,
@@ -216,20 +216,21 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
         return stored(table, column, text);
     };
     const auto orZero = [](const QVariant &v) { return v.isNull() ? QVariant(0.0) : QVariant(v.toDouble()); };
-    for (query.first(); !query.eof(); query.next()) {
-        const QString interpAbr = query.text(u"InterpAbr"_s);
+    // The records are read once, forward, with only the fields the tables take.
+    graphs::forEachQueryRecord(m_dm.KVResults, m_dm.Query1->sql(), [&](const graphs::QueryRecord &record) {
+        const QString &interpAbr = record.interpAbr;
         const int g = groupOf(m_groupings, interpAbr);
         if (g == 0)
-            continue;
-        const double age = query.value(u"Age"_s).toDouble();
-        const QVariant plus = query.value(u"AgePError"_s);
-        const QVariant minus = query.value(u"AgeMError"_s);
+            return;
+        const double age = record.age;
+        const QVariant &plus = record.agePError;
+        const QVariant &minus = record.ageMError;
         m_range.PlotDateMin = std::min(m_range.PlotDateMin, age - minus.toDouble());
         m_range.PlotDateMax = std::max(m_range.PlotDateMax, age + plus.toDouble());
-        const int id = query.value(u"RecordID"_s).toInt();
+        const int id = record.recordId;
         const auto found = statistics.constFind(id);
         const double sigma = AgeErrorAv(found == statistics.cend() ? nullptr : &*found, plus, minus);
-        const QString unit = query.text(u"UnitName"_s);
+        const QString &unit = record.unitName;
         const QString title = m_groupings.GroupTitle[g - 1];
         const QStringList recordValues = details.value(id);
         if (fillDates) {
@@ -252,7 +253,7 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
                                      cut(u"KVTemp2g"_s, u"Interpretation"_s, title), g, sigma, orZero(plus),
                                      orZero(minus)});
         }
-    }
+    });
     dates.flush();
     grouped.flush();
     transaction.commit();
@@ -283,23 +284,34 @@ void DateGraphCommand::WriteDateBar(ChartGrid &chart, const Row &row, int highCo
 void DateGraphCommand::fillCurves(const QList<const Row *> &rows, std::vector<double> &curve) const
 {
     curve.assign(CurvePoints + 1, 0.0); // points 1 to 500; index 0 unused
-    const double step = (m_range.PlotDateMax - m_range.PlotDateMin) / CurvePoints;
+    const double low = m_range.PlotDateMin;
+    const double step = (m_range.PlotDateMax - low) / CurvePoints;
     const double minimum = m_groupings.MinimumUncertainty;
     for (const Row *row : rows) {
         const double s = row->ageErrorAv < minimum ? minimum : row->ageErrorAv;
-        // The density is 0 where z² >= 2000: only the points within sqrt(2000) sigma (plus one point
-        // either side for rounding) can add anything.
+        if (!(std::fabs(s) > 0))
+            continue; // a density of width 0 adds nothing
+        // The normal density, in double precision: it is 0 where z² >= 2000, so only the points within
+        // sqrt(2000) sigma (plus one either side for rounding) can add anything.
         int first = 1, last = CurvePoints;
-        if (step > 0 && std::fabs(s) > 0) {
+        if (step > 0) {
             const double reach = 44.73 * std::fabs(s);
-            const double from = std::floor((row->age - reach - m_range.PlotDateMin) / step) - 1;
-            const double to = std::ceil((row->age + reach - m_range.PlotDateMin) / step) + 1;
+            const double from = std::floor((row->age - reach - low) / step) - 1;
+            const double to = std::ceil((row->age + reach - low) / step) + 1;
             first = int(std::clamp(from, 1.0, double(CurvePoints + 1)));
             last = int(std::clamp(to, 0.0, double(CurvePoints)));
         }
-        for (int k = first; k <= last; ++k)
-            curve[k] += calc::NormalDensity(m_range.PlotDateMin + k * step, row->age, s);
+        const double scale = 1.0 / (2.5066282746310005 * s);
+        for (int k = first; k <= last; ++k) {
+            const double z = (low + k * step - row->age) / s;
+            const double z2 = z * z;
+            if (z2 < 2000)
+                curve[k] += std::exp(-z2 / 2) * scale;
+        }
     }
+    for (double v : curve)
+        if (!std::isfinite(v))
+            throw calc::FloatingPointError(u"The summed probability curve overflowed."_s);
 }
 
 void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
@@ -336,18 +348,10 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
         }
     }
 
+    // The query's text runs again, read-only, when the working tables are refilled; current tables need
+    // no records.
     m_ui.progress(u"Duplicating query"_s);
-    Dataset &query = *m_dm.Querydm;
-    query.close();
-    query.setSql(m_dm.Query1->sql());
-    query.disableControls(); // no detail follows each record: the details are read at once
-    closeQuery.disabled = true;
-    {
-        // Query1 may hold a typed text that was refused: whatever it is, it only reads here.
-        ReadOnlyScope readOnly(m_dm.KVResults);
-        query.prepare();
-        query.open();
-    }
+    m_dm.Querydm->close();
 
     m_ui.progress(u"Creating form"_s);
     if (fillDates || fillGrouped) {

@@ -230,6 +230,25 @@ void RatioGraphCommand::run(const QueryDefinition &definition, const std::functi
         if (plot.on && (plot.xText.isEmpty() || plot.yText.isEmpty()))
             plot.on = false;
 
+    // Each record's interpretation group and matched basis value, worked out once for all plots.
+    std::vector<int> groupOf(records.size()), seriesOf(records.size());
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        groupOf[i] = DateGraphCommand::groupOf(groupings, records[i].interpAbr);
+        // The chosen value the record carries, matched on the full text; the last match wins.
+        const auto found = details.constFind(records[i].recordId);
+        if (found != details.cend())
+            for (const QString &value : *found)
+                for (int j = 1; j <= int(chosen.size()); ++j)
+                    if (chosen[j - 1] == value)
+                        seriesOf[i] = j;
+    }
+    std::array<QString, PlotGroupings::Groups> storedTitle;
+    for (int g = 1; g <= PlotGroupings::Groups; ++g)
+        storedTitle[g - 1] = graphs::stored(u"KVTemp3"_s, u"Interpretation"_s, groupings.GroupTitle[g - 1]);
+    QStringList storedChosen;
+    for (const QString &value : chosen)
+        storedChosen << graphs::stored(u"KVTemp3"_s, u"Grouping"_s, value);
+
     std::array<AxisKind, PlotAxes::Plots> xKinds{};
     QList<Row> rows;
     Transaction transaction(m_dm.KVtmp);
@@ -275,8 +294,9 @@ void RatioGraphCommand::run(const QueryDefinition &definition, const std::functi
         }
 
         const InitialRatios none;
-        for (const graphs::QueryRecord &record : records) {
-            const int group = DateGraphCommand::groupOf(groupings, record.interpAbr);
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            const graphs::QueryRecord &record = records[i];
+            const int group = groupOf[i];
             if (!grouped && group == 0)
                 continue;
             const auto found = initialRatios.constFind(record.recordId);
@@ -285,12 +305,7 @@ void RatioGraphCommand::run(const QueryDefinition &definition, const std::functi
             const double y = valueOf(yKind, record, init);
             if (x == 0 || y == 0)
                 continue;
-            // The chosen value the record carries, matched on the full text; the last match wins.
-            int series = 0;
-            for (const QString &value : details.value(record.recordId))
-                for (int j = 1; j <= int(chosen.size()); ++j)
-                    if (chosen[j - 1] == value)
-                        series = j;
+            const int series = seriesOf[i];
             const QString grouping = series > 0 ? chosen[series - 1] : QString();
 
             sheet.setRow(++sheetRow);
@@ -307,13 +322,13 @@ void RatioGraphCommand::run(const QueryDefinition &definition, const std::functi
             Row row{n, 0, x, y, QString(), series};
             if (group > 0) {
                 row.columnNo = 2 * group - 1;
-                row.interpretation = graphs::stored(u"KVTemp3"_s, u"Interpretation"_s, groupings.GroupTitle[group - 1]);
+                row.interpretation = storedTitle[group - 1];
             }
             if (series > 0)
                 row.columnNo = 2 * series - 1;
             table.add({row.interpretation.isNull() ? QVariant() : QVariant(row.interpretation), n,
                        row.columnNo > 0 ? QVariant(row.columnNo) : QVariant(), x, y,
-                       series > 0 ? QVariant(graphs::stored(u"KVTemp3"_s, u"Grouping"_s, grouping)) : QVariant()});
+                       series > 0 ? QVariant(storedChosen[series - 1]) : QVariant()});
             rows.append(row);
         }
         sheet.setRow(1);
