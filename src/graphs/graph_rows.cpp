@@ -10,6 +10,7 @@
 
 #include <QSqlRecord>
 #include <cmath>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -60,11 +61,25 @@ void forEachQueryRecord(Connection &results, const QStringList &queryLines,
                         const std::function<void(const QueryRecord &)> &f)
 {
     const QString sql = queryLines.join(u'\n');
-    ReadOnlyScope readOnly(results);
+    std::optional<ReadOnlyScope> readOnly(std::in_place, results);
     QSqlQuery q = results.query();
     q.setForwardOnly(true);
-    if (!q.exec(results.adapt(sql)))
-        throw results.translate(q.lastError(), sql);
+    // Only the fields the graphs read cross from the engine: the query's own text selects every field of
+    // its records, memos included. The text is run as it stands when it cannot be read that way (a typed
+    // text without one of the fields, or with two of one name); the fields it lacks then read empty.
+    const QString adapted = results.adapt(sql);
+    const QString narrow = u"select q.RecordID, q.IAge, q.IAgePError, q.IAgeMError, q.UnitName, q.InterpAbr, "
+                           u"q.MaterialAbr, q.IsotopeSystem, q.ApproachAbr from (\n%1\n) q"_s.arg(adapted);
+    if (!q.exec(narrow)) {
+        // A failed statement ends a PostgreSQL transaction: the plain text runs in a scope of its own.
+        q = QSqlQuery();
+        readOnly.reset();
+        readOnly.emplace(results);
+        q = results.query();
+        q.setForwardOnly(true);
+        if (!q.exec(adapted))
+            throw results.translate(q.lastError(), sql);
+    }
     const QSqlRecord record = q.record();
     const auto column = [&](const QString &name, bool required) {
         const int index = record.indexOf(name);

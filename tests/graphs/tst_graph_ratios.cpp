@@ -85,6 +85,8 @@ private slots:
     void groupedSeries_data();
     void groupedSeries();
     void workingTableCannotBeEmptied();
+    void typedQueryWithFewerFields_data() { test::addBackendRows(); }
+    void typedQueryWithFewerFields();
 };
 
 void TestGraphRatios::classification_data()
@@ -371,6 +373,22 @@ void TestGraphRatios::workingTableCannotBeEmptied()
     }
     QVERIFY(!asked); // the command stopped before "Define graphs"
     QCOMPARE(f.count(u"KVTemp3"_s), 1);
+}
+
+void TestGraphRatios::typedQueryWithFewerFields()
+{
+    // A typed text that selects only some fields, in its own order, is read as it stands.
+    QFETCH(QString, backend);
+    Fixture f(backend);
+    f.add({{1, u"Empl"_s, 1000}, {2, u"Empl"_s, 2000}});
+    f.init(1, 0.71, 0.1, 1, 1);
+    f.init(2, 0.72, 0.1, 1, 1);
+    f.dm.Query1->setSql({u"select RecordID, InterpAbr, IAge, IAgePError, IAgeMError from IsoRgr30"_s,
+                         u"order by RecordID desc"_s});
+    f.run(onePlot(Date, Ratio));
+    QCOMPARE(f.value(1, 1, 1), 2000.0);
+    QCOMPARE(f.value(1, 2, 2), 0.71);
+    QCOMPARE(f.cell(1, 2, 1), QString()); // no unit in the text
 }
 
 QTEST_GUILESS_MAIN(TestGraphRatios)
