@@ -100,9 +100,9 @@ void ClosureGraphCommand::run(const QueryDefinition &definition, ClosureGraph &g
     RowWriter table(m_dm.KVtmp, u"KVTemp4"_s,
                     {u"Grouping"_s, u"SuitName"_s, u"Age"_s, u"AgePlusError"_s, u"AgeMinusError"_s, u"IsoSystem"_s,
                      u"MaterialAbr"_s, u"ApproachAbr"_s, u"BlockingT"_s, u"BlockingTUncertainty"_s});
-    const auto cut = [](const QString &column, const QString &text) {
-        return graphs::stored(u"KVTemp4"_s, column, text);
-    };
+    const graphs::StoredText grouping(u"KVTemp4"_s, u"Grouping"_s), suit(u"KVTemp4"_s, u"SuitName"_s),
+        system(u"KVTemp4"_s, u"IsoSystem"_s), material(u"KVTemp4"_s, u"MaterialAbr"_s),
+        approach(u"KVTemp4"_s, u"ApproachAbr"_s);
     for (const graphs::QueryRecord &record : records) {
         // Every record widens the range, plotted or not.
         range.PlotDateMin = std::min(range.PlotDateMin, record.age - record.ageMError.toDouble());
@@ -116,9 +116,9 @@ void ClosureGraphCommand::run(const QueryDefinition &definition, ClosureGraph &g
             for (int j = 1; j <= m; ++j)
                 if (chosen[j - 1] == value) {
                     series[j - 1].append({j, &record, closure});
-                    table.add({cut(u"Grouping"_s, value), cut(u"SuitName"_s, record.unitName), record.age,
-                               record.agePError, record.ageMError, cut(u"IsoSystem"_s, record.isotopeSystem),
-                               cut(u"MaterialAbr"_s, record.materialAbr), cut(u"ApproachAbr"_s, record.approachAbr),
+                    table.add({grouping(value), suit(record.unitName), record.age, record.agePError,
+                               record.ageMError, system(record.isotopeSystem), material(record.materialAbr),
+                               approach(record.approachAbr),
                                closure.BlockingT, closure.BlockingTUncertainty});
                 }
     }

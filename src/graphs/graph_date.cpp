@@ -212,9 +212,11 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
     RowWriter grouped(m_dm.KVtmp, u"KVTemp2g"_s,
                       {u"Grouping"_s, u"Age"_s, u"SuitName"_s, u"InterpAbr"_s, u"Interpretation"_s,
                        u"ColumnNo"_s, u"AgeErrorAv"_s, u"AgePlusError"_s, u"AgeMinusError"_s});
-    const auto cut = [](const QString &table, const QString &column, const QString &text) {
-        return stored(table, column, text);
-    };
+    using graphs::StoredText;
+    const StoredText interpretation2(u"KVTemp2"_s, u"Interpretation"_s), suit2(u"KVTemp2"_s, u"SuitName"_s),
+        interp2(u"KVTemp2"_s, u"InterpAbr"_s), grouping2(u"KVTemp2"_s, u"Grouping"_s);
+    const StoredText interpretationG(u"KVTemp2g"_s, u"Interpretation"_s), suitG(u"KVTemp2g"_s, u"SuitName"_s),
+        interpG(u"KVTemp2g"_s, u"InterpAbr"_s), groupingG(u"KVTemp2g"_s, u"Grouping"_s);
     const auto orZero = [](const QVariant &v) { return v.isNull() ? QVariant(0.0) : QVariant(v.toDouble()); };
     // The records are read once, forward, with only the fields the tables take.
     graphs::forEachQueryRecord(m_dm.KVResults, m_dm.Query1->sql(), [&](const graphs::QueryRecord &record) {
@@ -239,18 +241,15 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
                 for (const QString &c : chosen)
                     if (c == value)
                         grouping = value;
-            dates.add({cut(u"KVTemp2"_s, u"Interpretation"_s, title), age, cut(u"KVTemp2"_s, u"SuitName"_s, unit),
-                       cut(u"KVTemp2"_s, u"InterpAbr"_s, interpAbr), cut(u"KVTemp2"_s, u"Grouping"_s, grouping), g,
+            dates.add({interpretation2(title), age, suit2(unit), interp2(interpAbr), grouping2(grouping), g,
                        sigma, orZero(plus), orZero(minus)});
         }
         if (fillGrouped) {
             for (const QString &value : recordValues)
                 for (const QString &c : chosen)
                     if (c == value)
-                        grouped.add({cut(u"KVTemp2g"_s, u"Grouping"_s, value), age,
-                                     cut(u"KVTemp2g"_s, u"SuitName"_s, unit),
-                                     cut(u"KVTemp2g"_s, u"InterpAbr"_s, interpAbr),
-                                     cut(u"KVTemp2g"_s, u"Interpretation"_s, title), g, sigma, orZero(plus),
+                        grouped.add({groupingG(value), age, suitG(unit), interpG(interpAbr), interpretationG(title), g,
+                                     sigma, orZero(plus),
                                      orZero(minus)});
         }
     });

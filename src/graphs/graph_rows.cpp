@@ -49,6 +49,16 @@ QString stored(const QString &table, const QString &column, const QString &text)
     return Schema::cutToWidth(*def, text).toString();
 }
 
+StoredText::StoredText(const QString &table, const QString &column)
+    : m_column(Schema::table(table)->column(column))
+{
+}
+
+QString StoredText::operator()(const QString &text) const
+{
+    return Schema::cutToWidth(*m_column, text).toString();
+}
+
 QHash<int, QStringList> basisValuesByRecord(Connection &results, const Basis &basis)
 {
     QHash<int, QStringList> values;

@@ -15,6 +15,7 @@
 namespace kv {
 
 class QueryDefinition;
+struct ColumnDef;
 struct PlotDateRange;
 
 /// What the graph commands share for reading their data and laying out their axes.
@@ -37,6 +38,17 @@ bool anyBasisValue(const QueryDefinition &definition);
 
 /// A text as a working table's column stores it, so that comparisons see what the table holds.
 QString stored(const QString &table, const QString &column, const QString &text);
+
+/// The same for many texts of one column, the column looked up once.
+class StoredText
+{
+public:
+    StoredText(const QString &table, const QString &column);
+    QString operator()(const QString &text) const;
+
+private:
+    const ColumnDef *m_column;
+};
 
 /// Runs a statement forward-only, with values bound in order, and hands each row to f.
 template <typename F>
