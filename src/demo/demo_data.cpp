@@ -206,8 +206,8 @@ struct Writers
                      {u"RecordID"_s, u"MSWD"_s, u"NReg"_s, u"NSamples"_s, u"DegFreedom"_s, u"XCentroid"_s,
                       u"YCentroid"_s, u"ProgName"_s}),
           init(db, u"IsoInit"_s,
-               {u"RecordID"_s, u"InitRatio"_s, u"InitRatioError"_s, u"Epsilon"_s, u"EpsilonError"_s,
-                u"Model"_s}),
+               {u"RecordID"_s, u"InitRatio"_s, u"InitRatioError"_s, u"Epsilon"_s, u"EpsilonError"_s, u"Mu"_s,
+                u"MuPError"_s, u"MuMError"_s, u"Model"_s}),
           grouping(db, u"Grouping"_s, {u"RecordID"_s, u"Grouping"_s}),
           province(db, u"Province"_s, {u"RecordID"_s, u"Province"_s}),
           terrane(db, u"Terrane"_s, {u"RecordID"_s, u"Terrane"_s})
@@ -366,6 +366,24 @@ QString groupingOf(const QString &domain)
     return cutText(u"Grouping"_s, u"Grouping"_s, shorter.value(domain, domain));
 }
 
+// The compilation gives no initial ratios. So that the ratio graphs have something to show, a share of
+// its records get illustrative ones, marked as such in the Model field: an epsilon Hf between -12 and +8
+// drawn from the record number, the initial 176Hf/177Hf it implies against the chondritic reservoir
+// (176Hf/177Hf 0.282785, 176Lu/177Hf 0.0336, Bouvier et al. 2008; lambda 176Lu 1.867e-11/a, Soederlund et
+// al. 2004), and a source 238U/204Pb about the second-stage 9.74 of Stacey & Kramers (1975).
+QVariantList illustrativeInitialRatios(int recordId, double age)
+{
+    const auto unit = [recordId](double salt) {
+        const double v = std::sin(recordId * 12.9898 + salt) * 43758.5453;
+        return v - std::floor(v);
+    };
+    const double epsilon = std::round((-12 + 20 * unit(0)) * 10) / 10;
+    const double chur = 0.282785 - 0.0336 * (std::exp(1.867e-11 * age * 1e6) - 1);
+    const double ratio = chur * (1 + epsilon / 1e4);
+    const double mu = std::round((9.74 + 0.8 * (unit(1) - 0.5)) * 100) / 100;
+    return {recordId, ratio, 0.00003, epsilon, 1.0, mu, 0.1, 0.1, u"Demo, illustrative"_s};
+}
+
 void writeDatedRecords(Writers &w, const QList<Ring> &rings, DemoSummary &summary)
 {
     const CsvTable csv(upbFile, decodeWindows1252(readResource(upbFile), upbFile));
@@ -469,6 +487,8 @@ void writeDatedRecords(Writers &w, const QList<Ring> &rings, DemoSummary &summar
                        demo::lambda235U,
                        comment.join(u"; "_s)});
         w.smpReg.add({recordId, u"UPb"_s, sampleNo, QVariant(), u"Y"_s});
+        if (recordId % 3 == 0)
+            w.init.add(illustrativeInitialRatios(recordId, age));
 
         const QString citation = cutText(u"SourceListA"_s, u"SourceID"_s, field(cReference));
         const QString doi = field(cDoi) == u"NA"_s ? QString() : field(cDoi);
@@ -585,7 +605,7 @@ int writeIsochron(Writers &w, const IsochronExample &ex, int recordId)
             w.smpReg.add({recordId, ex.system, sampleNo, frac, u"Y"_s});
         w.statistics.add({recordId, fit.mswd, double(points.size()), int(points.size()),
                           int(points.size() - 2), QVariant(), QVariant(), u"York fit"_s});
-        w.init.add({recordId, r0, r0Error, epsilon, epsilonError,
+        w.init.add({recordId, r0, r0Error, epsilon, epsilonError, QVariant(), QVariant(), QVariant(),
                     approach == u"DM"_s ? QVariant(ex.model) : QVariant()});
         w.link(recordId, ex.citation);
         ++recordId;

@@ -4,6 +4,8 @@
 #include "data/installation.h"
 #include "data/row_writer.h"
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 
 namespace kv::demo {
@@ -219,28 +221,26 @@ void writeLookups(Connection &db)
     for (const QString &approach : {u"MdlRa"_s, u"Iso"_s, u"DM"_s, u"CHUR"_s})
         sysVar << (QVariantList{u"SmNd"_s, approach} + smNd);
     write(db, u"SysVarData"_s, roles, sysVar);
-    // Closure temperatures (deg C) and their uncertainties, approximate values after Cherniak & Watson (2001)
-    // for zircon, Cherniak et al. (2004) for monazite, Frost et al. (2000) for titanite, Cherniak et al.
-    // (1991) for apatite, Jaeger (1979) and Harrison et al. (1985, 2009) for the micas and hornblende.
+    // Closure temperatures (deg C) of the dated materials, with their uncertainties. Approximate values
+    // after Cherniak & Watson (2001) for zircon, Cherniak et al. (2004) for monazite, Frost et al. (2000)
+    // for titanite, Cherniak et al. (1991) for apatite, Jaeger (1979) and Harrison et al. (1985, 2009) for
+    // the micas and hornblende; baddeleyite and zircon with baddeleyite as zircon (Heaman & LeCheminant
+    // 1993). The U-Pb minerals take the same value whatever approach derived the date.
+    QList<QVariantList> closure;
+    const QStringList upbApproaches{u"Conc"_s, u"UI"_s, u"WM"_s, u"Pb76"_s, u"UPb"_s};
+    for (const auto &[material, celsius, uncertainty] :
+         {std::tuple{u"zr"_s, 900.0, 50.0}, std::tuple{u"bd"_s, 900.0, 50.0}, std::tuple{u"zr+bd"_s, 900.0, 50.0},
+          std::tuple{u"mz"_s, 725.0, 25.0}})
+        for (const QString &approach : upbApproaches)
+            closure.append({material, u"UPb"_s, approach, celsius, uncertainty});
+    closure += QList<QVariantList>{
+        {u"ti"_s, u"UPb"_s, u"Conc"_s, 660.0, 40.0},   {u"ap"_s, u"UPb"_s, u"Conc"_s, 450.0, 50.0},
+        {u"hb"_s, u"Ar-Ar"_s, u"Plat"_s, 500.0, 50.0}, {u"mu"_s, u"Ar-Ar"_s, u"Plat"_s, 400.0, 50.0},
+        {u"mu"_s, u"RbSr"_s, u"Iso"_s, 500.0, 50.0},   {u"bi"_s, u"Ar-Ar"_s, u"Plat"_s, 325.0, 50.0},
+        {u"bi"_s, u"RbSr"_s, u"Iso"_s, 300.0, 50.0},   {u"bi"_s, u"KAr"_s, u"Conv"_s, 300.0, 50.0},
+    };
     write(db, u"BlockingT"_s,
-          {u"MaterialAbr"_s, u"IsoSystem"_s, u"ApproachAbr"_s, u"BlockingT"_s, u"BlockingTUncertainty"_s},
-          {
-              {u"zr"_s, u"UPb"_s, u"Conc"_s, 900.0, 50.0},
-              {u"zr"_s, u"UPb"_s, u"UI"_s, 900.0, 50.0},
-              {u"zr"_s, u"UPb"_s, u"WM"_s, 900.0, 50.0},
-              {u"zr"_s, u"UPb"_s, u"UPb"_s, 900.0, 50.0},
-              {u"bd"_s, u"UPb"_s, u"UPb"_s, 900.0, 50.0},
-              {u"mz"_s, u"UPb"_s, u"Conc"_s, 725.0, 25.0},
-              {u"mz"_s, u"UPb"_s, u"UPb"_s, 725.0, 25.0},
-              {u"ti"_s, u"UPb"_s, u"Conc"_s, 660.0, 40.0},
-              {u"ap"_s, u"UPb"_s, u"Conc"_s, 450.0, 50.0},
-              {u"hb"_s, u"Ar-Ar"_s, u"Plat"_s, 500.0, 50.0},
-              {u"mu"_s, u"Ar-Ar"_s, u"Plat"_s, 400.0, 50.0},
-              {u"mu"_s, u"RbSr"_s, u"Iso"_s, 500.0, 50.0},
-              {u"bi"_s, u"Ar-Ar"_s, u"Plat"_s, 325.0, 50.0},
-              {u"bi"_s, u"RbSr"_s, u"Iso"_s, 300.0, 50.0},
-              {u"bi"_s, u"KAr"_s, u"Conv"_s, 300.0, 50.0},
-          });
+          {u"MaterialAbr"_s, u"IsoSystem"_s, u"ApproachAbr"_s, u"BlockingT"_s, u"BlockingTUncertainty"_s}, closure);
     write(db, u"ImageTypes"_s, {u"ImageTypeID"_s, u"ImageType"_s},
           {
               {u"N"_s, u"Not classified"_s},

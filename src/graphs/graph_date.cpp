@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "graphs/graph_date.h"
 
+#include "calc/floating_point_error.h"
 #include "calc/statistics.h"
 #include "core/errors.h"
 #include "core/interaction.h"
@@ -9,6 +10,7 @@
 #include "data/read_only_scope.h"
 #include "data/row_writer.h"
 #include "data/schema.h"
+#include "graphs/graph_rows.h"
 #include "graphs/plot_settings.h"
 #include "main/query_definition.h"
 
@@ -28,52 +30,15 @@ namespace {
 
 constexpr int CurvePoints = 500;
 
-// Query-definition rows of the five grouping bases, with the detail table and value field of each,
-// in the order of PlotGroupings::basisNames().
-struct Basis
-{
-    int row;
-    QString table;
-    QString field;
-};
-const std::array<Basis, 5> &bases()
-{
-    static const std::array<Basis, 5> b{{{10, u"Grouping"_s, u"Grouping"_s},
-                                         {11, u"Province"_s, u"Province"_s},
-                                         {12, u"Terrane"_s, u"Terrane"_s},
-                                         {13, u"IsoOrogenic"_s, u"OrogenicPeriodID"_s},
-                                         {14, u"IsoChemType"_s, u"ChemTypeAbr"_s}}};
-    return b;
-}
-
-// Index into bases() of the basis a HowGrouped text names exactly; -1 for none.
-int basisIndex(const QString &howGrouped)
-{
-    const auto &names = PlotGroupings::basisNames();
-    for (int i = 0; i < int(names.size()); ++i)
-        if (names[i] == howGrouped)
-            return i;
-    return -1;
-}
+using graphs::anyBasisValue;
+using graphs::Basis;
+using graphs::bases;
+using graphs::basisIndex;
+using graphs::stored;
 
 QString format(double value, const QString &pattern)
 {
     return Dataset::formatNumber(value, pattern);
-}
-
-// A text as the working table's column stores it, so that comparisons see what the table holds.
-QString stored(const QString &table, const QString &column, const QString &text)
-{
-    const ColumnDef *def = Schema::table(table)->column(column);
-    return Schema::cutToWidth(*def, text).toString();
-}
-
-bool anyBasisValue(const QueryDefinition &definition)
-{
-    for (const Basis &b : bases())
-        if (definition.count(b.row) > 0)
-            return true;
-    return false;
 }
 
 // Values below 0.001 become 0; returns the largest value, 1e-9 when all are 0.
@@ -87,17 +52,6 @@ double normalise(std::vector<std::vector<double>> &curves)
             largest = std::max(largest, v);
         }
     return largest == 0 ? 1e-9 : largest;
-}
-
-// Runs a statement forward-only and hands each row to f.
-template<typename F> void forEachRow(Connection &connection, const QString &sql, F f)
-{
-    QSqlQuery q = connection.query();
-    q.setForwardOnly(true);
-    if (!q.exec(connection.adapt(sql)))
-        throw connection.translate(q.lastError(), sql);
-    while (q.next())
-        f(q);
 }
 
 } // namespace
@@ -226,12 +180,7 @@ int DateGraphCommand::plotSpace(ChartGrid &chart, int n)
 
 void DateGraphCommand::emptyTable(const QString &table)
 {
-    // One statement: a row that cannot be deleted fails the command instead of being retried forever.
-    try {
-        m_dm.KVtmp.exec(u"delete from "_s + table);
-    } catch (const DatabaseError &e) {
-        throw DatabaseError(u"The working table %1 could not be emptied: %2"_s.arg(table, e.message()));
-    }
+    graphs::emptyWorkingTable(m_dm.KVtmp, table);
 }
 
 void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool fillDates, bool fillGrouped)
@@ -241,7 +190,7 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
 
     // The details of every record at once, rather than a query per record.
     QHash<int, FitStatistics> statistics;
-    forEachRow(m_dm.KVResults, u"select RecordID, ProbOfFit, Alpha, DegFreedom from IsoStatistics"_s,
+    graphs::forEachRow(m_dm.KVResults, u"select RecordID, ProbOfFit, Alpha, DegFreedom from IsoStatistics"_s, {},
                [&](QSqlQuery &q) {
                    const int id = q.value(0).toInt();
                    if (!statistics.contains(id)) // the first statistics row of a record counts
@@ -253,11 +202,9 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
     if (basis >= 0 && definition.count(bases()[basis].row) > 0) {
         chosen = definition.values(bases()[basis].row);
         const Basis &b = bases()[basis];
-        forEachRow(m_dm.KVResults, u"select RecordID, %1 from %2"_s.arg(b.field, b.table),
-                   [&](QSqlQuery &q) { details[q.value(0).toInt()] << q.value(1).toString(); });
+        details = graphs::basisValuesByRecord(m_dm.KVResults, b);
     }
 
-    Dataset &query = *m_dm.Querydm;
     Transaction transaction(m_dm.KVtmp);
     RowWriter dates(m_dm.KVtmp, u"KVTemp2"_s,
                     {u"Interpretation"_s, u"Age"_s, u"SuitName"_s, u"InterpAbr"_s, u"Grouping"_s, u"ColumnNo"_s,
@@ -265,24 +212,27 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
     RowWriter grouped(m_dm.KVtmp, u"KVTemp2g"_s,
                       {u"Grouping"_s, u"Age"_s, u"SuitName"_s, u"InterpAbr"_s, u"Interpretation"_s,
                        u"ColumnNo"_s, u"AgeErrorAv"_s, u"AgePlusError"_s, u"AgeMinusError"_s});
-    const auto cut = [](const QString &table, const QString &column, const QString &text) {
-        return stored(table, column, text);
-    };
+    using graphs::StoredText;
+    const StoredText interpretation2(u"KVTemp2"_s, u"Interpretation"_s), suit2(u"KVTemp2"_s, u"SuitName"_s),
+        interp2(u"KVTemp2"_s, u"InterpAbr"_s), grouping2(u"KVTemp2"_s, u"Grouping"_s);
+    const StoredText interpretationG(u"KVTemp2g"_s, u"Interpretation"_s), suitG(u"KVTemp2g"_s, u"SuitName"_s),
+        interpG(u"KVTemp2g"_s, u"InterpAbr"_s), groupingG(u"KVTemp2g"_s, u"Grouping"_s);
     const auto orZero = [](const QVariant &v) { return v.isNull() ? QVariant(0.0) : QVariant(v.toDouble()); };
-    for (query.first(); !query.eof(); query.next()) {
-        const QString interpAbr = query.text(u"InterpAbr"_s);
+    // The records are read once, forward, with only the fields the tables take.
+    graphs::forEachQueryRecord(m_dm.KVResults, m_dm.Query1->sql(), [&](const graphs::QueryRecord &record) {
+        const QString &interpAbr = record.interpAbr;
         const int g = groupOf(m_groupings, interpAbr);
         if (g == 0)
-            continue;
-        const double age = query.value(u"Age"_s).toDouble();
-        const QVariant plus = query.value(u"AgePError"_s);
-        const QVariant minus = query.value(u"AgeMError"_s);
+            return;
+        const double age = record.age;
+        const QVariant &plus = record.agePError;
+        const QVariant &minus = record.ageMError;
         m_range.PlotDateMin = std::min(m_range.PlotDateMin, age - minus.toDouble());
         m_range.PlotDateMax = std::max(m_range.PlotDateMax, age + plus.toDouble());
-        const int id = query.value(u"RecordID"_s).toInt();
+        const int id = record.recordId;
         const auto found = statistics.constFind(id);
         const double sigma = AgeErrorAv(found == statistics.cend() ? nullptr : &*found, plus, minus);
-        const QString unit = query.text(u"UnitName"_s);
+        const QString &unit = record.unitName;
         const QString title = m_groupings.GroupTitle[g - 1];
         const QStringList recordValues = details.value(id);
         if (fillDates) {
@@ -291,21 +241,18 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
                 for (const QString &c : chosen)
                     if (c == value)
                         grouping = value;
-            dates.add({cut(u"KVTemp2"_s, u"Interpretation"_s, title), age, cut(u"KVTemp2"_s, u"SuitName"_s, unit),
-                       cut(u"KVTemp2"_s, u"InterpAbr"_s, interpAbr), cut(u"KVTemp2"_s, u"Grouping"_s, grouping), g,
+            dates.add({interpretation2(title), age, suit2(unit), interp2(interpAbr), grouping2(grouping), g,
                        sigma, orZero(plus), orZero(minus)});
         }
         if (fillGrouped) {
             for (const QString &value : recordValues)
                 for (const QString &c : chosen)
                     if (c == value)
-                        grouped.add({cut(u"KVTemp2g"_s, u"Grouping"_s, value), age,
-                                     cut(u"KVTemp2g"_s, u"SuitName"_s, unit),
-                                     cut(u"KVTemp2g"_s, u"InterpAbr"_s, interpAbr),
-                                     cut(u"KVTemp2g"_s, u"Interpretation"_s, title), g, sigma, orZero(plus),
+                        grouped.add({groupingG(value), age, suitG(unit), interpG(interpAbr), interpretationG(title), g,
+                                     sigma, orZero(plus),
                                      orZero(minus)});
         }
-    }
+    });
     dates.flush();
     grouped.flush();
     transaction.commit();
@@ -314,8 +261,8 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
 QList<DateGraphCommand::Row> DateGraphCommand::readTable(const QString &table, const QString &keyField)
 {
     QList<Row> rows;
-    forEachRow(m_dm.KVtmp,
-               u"select %1, Age, AgePlusError, AgeMinusError, AgeErrorAv from %2"_s.arg(keyField, table),
+    graphs::forEachRow(m_dm.KVtmp,
+               u"select %1, Age, AgePlusError, AgeMinusError, AgeErrorAv from %2"_s.arg(keyField, table), {},
                [&](QSqlQuery &q) {
                    rows.append({q.value(0).toString(), q.value(1).toDouble(), q.value(2), q.value(3),
                                 q.value(4).toDouble()});
@@ -336,23 +283,34 @@ void DateGraphCommand::WriteDateBar(ChartGrid &chart, const Row &row, int highCo
 void DateGraphCommand::fillCurves(const QList<const Row *> &rows, std::vector<double> &curve) const
 {
     curve.assign(CurvePoints + 1, 0.0); // points 1 to 500; index 0 unused
-    const double step = (m_range.PlotDateMax - m_range.PlotDateMin) / CurvePoints;
+    const double low = m_range.PlotDateMin;
+    const double step = (m_range.PlotDateMax - low) / CurvePoints;
     const double minimum = m_groupings.MinimumUncertainty;
     for (const Row *row : rows) {
         const double s = row->ageErrorAv < minimum ? minimum : row->ageErrorAv;
-        // The density is 0 where z² >= 2000: only the points within sqrt(2000) sigma (plus one point
-        // either side for rounding) can add anything.
+        if (!(std::fabs(s) > 0))
+            continue; // a density of width 0 adds nothing
+        // The normal density, in double precision: it is 0 where z² >= 2000, so only the points within
+        // sqrt(2000) sigma (plus one either side for rounding) can add anything.
         int first = 1, last = CurvePoints;
-        if (step > 0 && std::fabs(s) > 0) {
+        if (step > 0) {
             const double reach = 44.73 * std::fabs(s);
-            const double from = std::floor((row->age - reach - m_range.PlotDateMin) / step) - 1;
-            const double to = std::ceil((row->age + reach - m_range.PlotDateMin) / step) + 1;
+            const double from = std::floor((row->age - reach - low) / step) - 1;
+            const double to = std::ceil((row->age + reach - low) / step) + 1;
             first = int(std::clamp(from, 1.0, double(CurvePoints + 1)));
             last = int(std::clamp(to, 0.0, double(CurvePoints)));
         }
-        for (int k = first; k <= last; ++k)
-            curve[k] += calc::NormalDensity(m_range.PlotDateMin + k * step, row->age, s);
+        const double scale = 1.0 / (2.5066282746310005 * s);
+        for (int k = first; k <= last; ++k) {
+            const double z = (low + k * step - row->age) / s;
+            const double z2 = z * z;
+            if (z2 < 2000)
+                curve[k] += std::exp(-z2 / 2) * scale;
+        }
     }
+    for (double v : curve)
+        if (!std::isfinite(v))
+            throw calc::FloatingPointError(u"The summed probability curve overflowed."_s);
 }
 
 void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
@@ -389,18 +347,10 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
         }
     }
 
+    // The query's text runs again, read-only, when the working tables are refilled; current tables need
+    // no records.
     m_ui.progress(u"Duplicating query"_s);
-    Dataset &query = *m_dm.Querydm;
-    query.close();
-    query.setSql(m_dm.Query1->sql());
-    query.disableControls(); // no detail follows each record: the details are read at once
-    closeQuery.disabled = true;
-    {
-        // Query1 may hold a typed text that was refused: whatever it is, it only reads here.
-        ReadOnlyScope readOnly(m_dm.KVResults);
-        query.prepare();
-        query.open();
-    }
+    m_dm.Querydm->close();
 
     m_ui.progress(u"Creating form"_s);
     if (fillDates || fillGrouped) {
@@ -410,25 +360,10 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     }
 
     // Date range, rounded out to whole hundreds of Ma.
-    double &low = m_range.PlotDateMin;
-    double &high = m_range.PlotDateMax;
-    if (low < 0)
-        low = 0;
-    if (high < low)
-        high = low + 100;
-    low = 100.0 * (qint64(std::trunc(low)) / 100);
-    high = 100.0 * (qint64(std::trunc(high)) / 100 + 1);
-    bool ok = false;
-    if (definition.fromDate) {
-        const double from = definition.fromDateText.trimmed().toDouble(&ok);
-        if (ok)
-            low = from;
-    }
-    if (definition.toDate) {
-        const double to = definition.toDateText.trimmed().toDouble(&ok);
-        if (ok)
-            high = to;
-    }
+    graphs::roundToHundreds(m_range);
+    graphs::applyDateOverrides(definition, m_range);
+    const double low = m_range.PlotDateMin;
+    const double high = m_range.PlotDateMax;
 
     const QList<Row> rows = readTable(u"KVTemp2"_s, u"Interpretation"_s);
     graph.fillMs = timer.restart();

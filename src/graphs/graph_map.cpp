@@ -8,6 +8,7 @@
 #include "data/row_writer.h"
 #include "data/schema.h"
 #include "graphs/graph_date.h"
+#include "graphs/graph_rows.h"
 #include "graphs/plot_settings.h"
 #include "graphs/plot_state.h"
 #include "main/query_definition.h"
@@ -31,8 +32,7 @@ const QString Nihil = u"nihil"_s;
 // A text as the working table's column stores it, so that comparisons see what the table holds.
 QString stored(const QString &column, const QString &text)
 {
-    const ColumnDef *def = Schema::table(u"KVTempM"_s)->column(column);
-    return Schema::cutToWidth(*def, text).toString();
+    return graphs::stored(u"KVTempM"_s, column, text);
 }
 
 QString coordinate(double value)
@@ -40,21 +40,7 @@ QString coordinate(double value)
     return Dataset::formatNumber(value, u"###0.000000"_s);
 }
 
-// A query run forward-only, each row handed to f.
-template <typename F>
-void forEachRow(Connection &connection, const QString &sql, const QVariantList &values, F f)
-{
-    QSqlQuery q = connection.query();
-    q.setForwardOnly(true);
-    if (!q.prepare(connection.adapt(sql)))
-        throw connection.translate(q.lastError(), sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        throw connection.translate(q.lastError(), sql);
-    while (q.next())
-        f(q);
-}
+using graphs::forEachRow;
 
 } // namespace
 

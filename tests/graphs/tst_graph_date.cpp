@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The date graph on small fixtures: who is plotted where, the uncertainties, the axis range, the curves,
 // the weighted-mean panel, the radial plot, the grouping series and the reuse of the working tables.
+#include "calc/statistics.h"
 #include "core/errors.h"
 #include "core/ini_file.h"
 #include "core/scripted_interaction.h"
@@ -117,6 +118,7 @@ private slots:
     void axisRange();
     void rerunRoundsAgain();
     void curves();
+    void curvesMatchTheDensity();
     void weightedMeanPanel_data();
     void weightedMeanPanel();
     void radialPlotSkipsSigmaZero();
@@ -333,6 +335,38 @@ void TestGraphDate::curves()
     // Row 1 (k = 0) repeats point 1.
     QCOMPARE(cum.value(1, 4), cum.value(2, 4));
     QCOMPARE(cum.value(1, 6), 0.0); // empty groups are flat at 0
+}
+
+void TestGraphDate::curvesMatchTheDensity()
+{
+    // Dates of very different widths, one reaching below the axis: the sheet's curve is the sum of the
+    // normal densities at every point, to 1e-9 relative, as the statistical function gives them.
+    Fixture f;
+    f.setting(u"Classification"_s, u"Minimum uncertainty"_s, u"0.5"_s);
+    const QList<Date> dates{{1, u"Empl"_s, 1210.0, 300.0, 300.0}, {2, u"Empl"_s, 1500.0, 2.0, 2.0},
+                            {3, u"Empl"_s, 1502.5, 30.0, 10.0}, {4, u"Empl"_s, 2950.0, 40.0, 40.0}};
+    f.add(dates);
+    f.run();
+    const double low = f.range.PlotDateMin, high = f.range.PlotDateMax;
+    std::vector<double> expected(501, 0.0);
+    double largest = 0;
+    for (int k = 1; k <= 500; ++k) {
+        for (const Date &d : dates) {
+            const double s = std::max(kv::AgeErrorAv(nullptr, d.plus, d.minus), 0.5);
+            expected[k] += calc::NormalDensity(low + k * (high - low) / 500, d.age.toDouble(), s);
+        }
+        if (expected[k] < 0.001)
+            expected[k] = 0;
+        largest = std::max(largest, expected[k]);
+    }
+    Workbook &sheet = f.graph->SSDI;
+    for (int k = 1; k <= 500; ++k) {
+        sheet.setRow(k + 2);
+        sheet.setCol(2);
+        const double want = 100.0 * expected[k] / largest;
+        QVERIFY2(std::fabs(sheet.number() - want) <= 1e-9 * std::max(want, 1e-300) || (want == 0 && sheet.number() == 0),
+                 qPrintable(u"point %1: %2, not %3"_s.arg(k).arg(sheet.number(), 0, 'g', 17).arg(want, 0, 'g', 17)));
+    }
 }
 
 void TestGraphDate::weightedMeanPanel_data()

@@ -42,6 +42,7 @@ class TestKvtoolGraph : public QObject
 private slots:
     void dateGraphOnDemo();
     void badType();
+    void ratiosAndClosureOnDemo();
 };
 
 void TestKvtoolGraph::dateGraphOnDemo()
@@ -97,6 +98,58 @@ void TestKvtoolGraph::badType()
     const Run run = kvtool({u"graph"_s, u"date"_s, u"--save"_s, u"x.xls"_s, u"--type"_s, u"pdf"_s});
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.err.contains(u"--type pdf"_s));
+}
+
+void TestKvtoolGraph::ratiosAndClosureOnDemo()
+{
+    kv::test::TempFolders folders;
+    const Run demo = kvtool({u"demo"_s});
+    QVERIFY2(demo.exitCode == 0, qPrintable(demo.err));
+    const QDir dir(folders.path());
+    const QStringList provinces{u"--province"_s, u"Tanzania Craton"_s, u"--province"_s, u"Dharwar Craton"_s};
+
+    // Grouped ratios: the demo's initial ratios give points, every record of the query is listed.
+    const QString sheet = dir.filePath(u"ratios.xls"_s);
+    Run run = kvtool(QStringList{u"--yes"_s, u"graph"_s, u"ratios-grouped"_s} + provinces +
+                     QStringList{u"--plot"_s, u"2:Date (Ma),Epsilon/Gamma"_s, u"--save"_s, sheet, u"--images"_s,
+                                 dir.filePath(u"charts"_s)});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    const QRegularExpression plot(u"^plot 2\\tDate \\(Ma\\) vs Epsilon/Gamma \\(T\\)\\t(\\d+) points\\t(\\d+) listed$"_s,
+                                  QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = plot.match(run.out);
+    QVERIFY2(m.hasMatch(), qPrintable(run.out));
+    QVERIFY(m.captured(1).toInt() > 10);
+    QVERIFY(run.out.contains(u"# series by Province"_s));
+    kv::Workbook workbook;
+    int type = 0;
+    workbook.readWorkbook(sheet, type);
+    QCOMPARE(type, 11);
+    workbook.setSheet(2);
+    workbook.setRow(1);
+    workbook.setCol(6);
+    QCOMPARE(workbook.text(), u"X date +/- 95%"_s);
+    QCOMPARE(workbook.maxRow() - 1, m.captured(2).toInt());
+    QVERIFY(QFileInfo(dir.filePath(u"charts/plot2.png"_s)).size() > 10000);
+
+    // Closure temperatures: a series per province, the listing written.
+    const QString listing = dir.filePath(u"closure.csv"_s);
+    run = kvtool(QStringList{u"--yes"_s, u"graph"_s, u"closure"_s} + provinces + QStringList{u"--save"_s, listing});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QVERIFY2(QRegularExpression(u"^series 2\\tDharwar Craton\\t[1-9]\\d* points$"_s,
+                                QRegularExpression::MultilineOption)
+                 .match(run.out)
+                 .hasMatch(),
+             qPrintable(run.out));
+    workbook.readWorkbook(listing, type);
+    workbook.setRow(2);
+    workbook.setCol(9);
+    QCOMPARE(workbook.number(), 900.0); // the first Tanzania record is a zircon
+
+    // An axis that is no variable is refused with the variables there are.
+    run = kvtool({u"graph"_s, u"ratios"_s, u"--plot"_s, u"1:Date (Ma),Ratio"_s});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(u"\"Ratio\" is no variable"_s) && run.err.contains(u"Initial ratio"_s),
+             qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestKvtoolGraph)

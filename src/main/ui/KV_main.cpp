@@ -11,10 +11,15 @@
 #include "exchange/strat_table.h"
 #include "exchange/ui/KV_import.h"
 #include "exchange/ui/KV_strat.h"
+#include "graphs/graph_closure.h"
 #include "graphs/graph_date.h"
 #include "graphs/graph_map.h"
+#include "graphs/graph_ratios.h"
+#include "graphs/ui/KV_Seli.h"
 #include "graphs/ui/KV_Map.h"
 #include "graphs/ui/KV_grph.h"
+#include "graphs/ui/KV_grphi.h"
+#include "graphs/ui/KV_grpht.h"
 #include "graphs/ui/KV_selpg.h"
 #include "main/connections.h"
 #include "main/query_command.h"
@@ -27,6 +32,7 @@
 #include "reports/KV_rp_Summary.h"
 #include "reports/ui/KV_rbPreview.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -90,6 +96,65 @@ void TfmRes::GraphDateGroupedByInterpretationClick()
             throw;
         }
         TfmKVGraph window(graph, *m_ui, this);
+        window.exec();
+    });
+}
+
+void TfmRes::GraphInitialAndModelRatiosClick()
+{
+    showRatioGraph(false);
+}
+
+void TfmRes::GraphInitialAndModelRatiosGroupedClick()
+{
+    showRatioGraph(true);
+}
+
+void TfmRes::showRatioGraph(bool grouped)
+{
+    if (!m_dm)
+        return;
+    command([this, grouped] {
+        RatioGraph graph;
+        // "Define graphs" is asked each time, once the working table is emptied.
+        const auto defineGraphs = [this] {
+            RatioPlots plots;
+            if (!m_selDI2)
+                return plots;
+            m_selDI2->exec();
+            for (int n = 1; n <= PlotAxes::Plots; ++n)
+                plots[n - 1] = {m_selDI2->cbP[n - 1]->isChecked(), m_selDI2->axisText(n, false),
+                                m_selDI2->axisText(n, true)};
+            return plots;
+        };
+        try {
+            RatioGraphCommand(*m_dm, *m_ui, m_plot).run(pgDefineQuery->definition(), defineGraphs, grouped, graph);
+        } catch (const Error &) {
+            m_ui->progress(QString()); // the panel does not keep the phase that failed
+            if (m_selDI2)
+                m_selDI2->closeVariablesList();
+            throw;
+        }
+        if (m_selDI2)
+            m_selDI2->closeVariablesList();
+        TfmKVGraphI window(graph, *m_ui, this);
+        window.exec();
+    });
+}
+
+void TfmRes::GraphBlockingTClick()
+{
+    if (!m_dm)
+        return;
+    command([this] {
+        ClosureGraph graph;
+        try {
+            ClosureGraphCommand(*m_dm, *m_ui, m_plot).run(pgDefineQuery->definition(), graph);
+        } catch (const Error &) {
+            m_ui->progress(QString()); // the panel does not keep the phase that failed
+            throw;
+        }
+        TfmKVGraphT window(graph, *m_ui, this);
         window.exec();
     });
 }
@@ -344,11 +409,15 @@ void TfmRes::buildMenu()
     mnGraph = bar->addMenu(u"&Graph"_s);
     GraphDateByInterpretation = item(mnGraph, u"&Date grouped by Interpretation"_s, true);
     connect(GraphDateByInterpretation, &QAction::triggered, this, &TfmRes::GraphDateGroupedByInterpretationClick);
-    GraphRatios = item(mnGraph, u"&Initial and model ratios"_s);
+    GraphRatios = item(mnGraph, u"&Initial and model ratios"_s, true);
+    connect(GraphRatios, &QAction::triggered, this, &TfmRes::GraphInitialAndModelRatiosClick);
+    // Enabled by a query that chooses a value of a grouping basis.
     GraphRatiosGrouped = item(mnGraph, u"Initial and model ratios (&Grouped)"_s);
+    connect(GraphRatiosGrouped, &QAction::triggered, this, &TfmRes::GraphInitialAndModelRatiosGroupedClick);
     GraphMap = item(mnGraph, u"&Map of sample localities"_s, true);
     connect(GraphMap, &QAction::triggered, this, &TfmRes::GraphMapClick);
-    GraphClosureT = item(mnGraph, u"Date vs Closure &T"_s);
+    GraphClosureT = item(mnGraph, u"Date vs Closure &T"_s, true);
+    connect(GraphClosureT, &QAction::triggered, this, &TfmRes::GraphBlockingTClick);
 
     mnOptions = bar->addMenu(u"&Options"_s);
     OptionsClassification = item(mnOptions, u"Graph &classification"_s, true);

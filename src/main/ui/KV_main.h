@@ -68,6 +68,9 @@ public:
     /// File > "&Print": the report launcher over the records of the current query.
     void FilePrint1Click();
     void GraphDateGroupedByInterpretationClick();
+    void GraphInitialAndModelRatiosClick();
+    void GraphInitialAndModelRatiosGroupedClick();
+    void GraphBlockingTClick();
     void GraphMapClick();
     /// File > Export > "GIS Localities".
     void FileExportClick();
@@ -154,6 +157,7 @@ private:
     void resetQueryDefinition();
     QueryCommand &queryCommand();
     void showQueryResult(bool ok);
+    void showRatioGraph(bool grouped);
     void buildRecordPages();
     void buildDataPage();
     /// Leaving the "Data" tab or another command: the sample datasets closed, the panel unbound.

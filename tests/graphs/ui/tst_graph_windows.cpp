@@ -6,9 +6,13 @@
 #include "core/scripted_interaction.h"
 #include "data/dmKV.h"
 #include "data/installation.h"
+#include "graphs/graph_closure.h"
 #include "graphs/graph_date.h"
+#include "graphs/graph_ratios.h"
 #include "graphs/ui/KV_Seli.h"
 #include "graphs/ui/KV_grph.h"
+#include "graphs/ui/KV_grphi.h"
+#include "graphs/ui/KV_grpht.h"
 #include "graphs/ui/KV_selpg.h"
 #include "graphs/ui/key_combo_box.h"
 #include "main/connections.h"
@@ -115,6 +119,9 @@ private slots:
     void classificationClearsFlags();
     void windowAndKvtoolAgree();
     void graphFailureShowsOneBox();
+    void ratioWindowTabs_data();
+    void ratioWindowTabs();
+    void ratioAndClosureMenus();
 };
 
 void TestGraphWindows::selPGShowsAndWrites()
@@ -320,6 +327,102 @@ void TestGraphWindows::graphFailureShowsOneBox()
     QVERIFY2(messages[0].startsWith(u"error: The working table KVTemp2 could not be emptied"_s),
              qPrintable(messages[0]));
     QCOMPARE(viewer.ui.texts(u"progress"_s).last(), QString());
+}
+
+void TestGraphWindows::ratioWindowTabs_data()
+{
+    QTest::addColumn<QList<bool>>("drawn");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QStringList>("tabs");
+    QTest::newRow("no plot") << QList<bool>{false, false, false} << u"tsSpreadSheet"_s << QStringList{u"Spreadsheet"_s};
+    QTest::newRow("plots 2 and 3") << QList<bool>{false, true, true} << u"ts2"_s
+                                   << QStringList{u"Initial ratio 2"_s, u"Initial ratio 3"_s, u"Spreadsheet"_s};
+}
+
+void TestGraphWindows::ratioWindowTabs()
+{
+    QFETCH(QList<bool>, drawn);
+    QFETCH(QString, current);
+    QFETCH(QStringList, tabs);
+    test::TempFolders folders;
+    RatioGraph graph;
+    for (int n = 0; n < 3; ++n)
+        graph.ShowPlot[n] = drawn[n];
+    graph.saveEnabled = true;
+    graph.SSI.setSheet(2);
+    graph.SSI.setRow(1);
+    graph.SSI.setCol(1);
+    graph.SSI.setText(u"Unit"_s);
+    ScriptedInteraction ui;
+    TfmKVGraphI window(graph, ui);
+    window.show();
+    QCOMPARE(window.pc1->currentWidget()->objectName(), current);
+    QStringList visible;
+    for (int i = 0; i < window.pc1->count(); ++i)
+        if (window.pc1->isTabVisible(i))
+            visible << window.pc1->tabText(i);
+    QCOMPARE(visible, tabs);
+    // Save writes every sheet.
+    const QString path = QDir(folders.path()).filePath(u"ratios.xls"_s);
+    ui.queueFiles({{path, 0}});
+    window.bbSaveClick();
+    Workbook read;
+    int type = 0;
+    read.readWorkbook(path, type);
+    QCOMPARE(type, 11);
+    QCOMPARE(read.numSheets(), 3);
+    read.setSheet(2);
+    read.setRow(1);
+    read.setCol(1);
+    QCOMPARE(read.text(), u"Unit"_s);
+}
+
+void TestGraphWindows::ratioAndClosureMenus()
+{
+    test::TempFolders folders;
+    const QString demo = kvtool({u"demo"_s});
+    QVERIFY2(!demo.startsWith(u"kvtool failed"_s), qPrintable(demo));
+    Viewer viewer;
+    TfmSelDI2 selDI2(viewer.fmRes.plotState(), viewer.fmRes.interaction(), viewer.dm.get(), &viewer.fmRes);
+    viewer.fmRes.setPlotWindows(viewer.selPG.get(), &selDI2);
+    viewer.ui.setDefaultAnswer(Interaction::Answer::Yes);
+    viewer.fmRes.QueryExecute->trigger();
+    QVERIFY(viewer.fmRes.GraphRatios->isEnabled());
+    QVERIFY(viewer.fmRes.GraphClosureT->isEnabled());
+
+    // "Define graphs" is shown first; plot 2 ticked with its stored axes (date against epsilon).
+    QString caption;
+    int points = 0;
+    QObject shown;
+    QTimer::singleShot(0, &shown, [&] {
+        QCOMPARE(QApplication::activeModalWidget(), &selDI2);
+        selDI2.cbP[1]->setChecked(true);
+        QTimer::singleShot(0, &shown, [&] {
+            auto *window = qobject_cast<TfmKVGraphI *>(QApplication::activeModalWidget());
+            if (!window)
+                return;
+            caption = window->pc1->tabText(window->pc1->currentIndex());
+            points = window->VtChDI[1]->grid().seriesCount();
+            window->accept();
+        });
+        selDI2.accept();
+    });
+    viewer.fmRes.GraphRatios->trigger();
+    QCOMPARE(caption, u"Date (Ma) vs Epsilon/Gamma (T)"_s);
+    QVERIFY(points > 0);
+    QVERIFY(!selDI2.VariablesList->isOpen());
+
+    QString tab;
+    QTimer::singleShot(0, &shown, [&] {
+        auto *window = qobject_cast<TfmKVGraphT *>(QApplication::activeModalWidget());
+        if (!window)
+            return;
+        tab = window->pc1->tabText(window->pc1->currentIndex());
+        window->accept();
+    });
+    viewer.fmRes.GraphClosureT->trigger();
+    QCOMPARE(tab, u"Date vs Closure T"_s);
+    QCOMPARE(viewer.ui.texts(u"error"_s), QStringList());
 }
 
 QTEST_MAIN(TestGraphWindows)
