@@ -3,6 +3,7 @@
 #include "calc/floating_point_error.h"
 #include "core/interaction.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -109,6 +110,56 @@ double FProbability(double df1, double df2, double f, Interaction &ui)
     if (x > 1)
         x = 1 / x;
     return guard.result(IncompleteBeta(df2 / 2, df1 / 2, static_cast<double>(x), ui));
+}
+
+double ChiSquareUpperTail(double chi2, double dof)
+{
+    if (!(dof > 0) || !(chi2 >= 0) || !std::isfinite(chi2) || !std::isfinite(dof))
+        throw FloatingPointError(
+            u"The chi-square probability needs positive degrees of freedom and a chi-square of 0 or more, not %1 and %2."_s
+                .arg(dof)
+                .arg(chi2));
+    const double a = dof / 2;
+    const double x = chi2 / 2;
+    if (x == 0)
+        return 1;
+    constexpr int maxSteps = 10000;
+    constexpr double epsilon = 1e-16;
+    const double logPrefactor = a * std::log(x) - x - std::lgamma(a);
+    if (x < a + 1) {
+        // P(a, x) by its power series; Q = 1 - P.
+        double term = 1 / a;
+        double sum = term;
+        for (int n = 1; n < maxSteps; ++n) {
+            term *= x / (a + n);
+            sum += term;
+            if (std::fabs(term) < std::fabs(sum) * epsilon)
+                break;
+        }
+        return std::max(0.0, 1 - sum * std::exp(logPrefactor));
+    }
+    // Q(a, x) by its continued fraction, evaluated with the modified Lentz method.
+    constexpr double tiny = 1e-300;
+    double b = x + 1 - a;
+    double c = 1 / tiny;
+    double d = 1 / b;
+    double h = d;
+    for (int i = 1; i < maxSteps; ++i) {
+        const double an = -i * (i - a);
+        b += 2;
+        d = an * d + b;
+        if (std::fabs(d) < tiny)
+            d = tiny;
+        c = b + an / c;
+        if (std::fabs(c) < tiny)
+            c = tiny;
+        d = 1 / d;
+        const double delta = d * c;
+        h *= delta;
+        if (std::fabs(delta - 1) < epsilon)
+            break;
+    }
+    return std::exp(logPrefactor) * h;
 }
 
 double StudentT95(double df)

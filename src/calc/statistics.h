@@ -39,6 +39,10 @@ double BetaContinuedFraction(double a, double b, double x, Interaction &ui);
 double IncompleteBeta(double a, double b, double x, Interaction &ui);
 /// Probability that an F-distributed variable with df1 and df2 degrees of freedom exceeds f.
 double FProbability(double df1, double df2, double f, Interaction &ui);
+/// Upper tail of the chi-square distribution with dof degrees of freedom at chi2: Q(dof/2, chi2/2), the
+/// regularized upper incomplete gamma function (series below a + 1, Lentz's continued fraction above; to
+/// about 1e-14 relative). Throws FloatingPointError for dof <= 0 or a negative or non-finite chi2.
+double ChiSquareUpperTail(double chi2, double dof);
 /// Two-sided 95% Student-t multiplier for df degrees of freedom (1.96 for df <= 0).
 double StudentT95(double df);
 

@@ -42,6 +42,8 @@ private slots:
     void fProbability();
     void studentT95_data();
     void studentT95();
+    void chiSquareUpperTail_data();
+    void chiSquareUpperTail();
     void weightedMeanOfAges_data();
     void weightedMeanOfAges();
     void floatingPointFaults();
@@ -213,6 +215,36 @@ void TestStatistics::studentT95()
     QVERIFY2(closeTo(value, expected, tolerance), qPrintable(QString::number(value, 'g', 17)));
 }
 
+// Reference values from the closed forms: even dof, exp(-x/2) times the partial exponential series
+// (50-digit decimal arithmetic); dof 1 and 3, erfc(sqrt(x/2)) (plus sqrt(2x/pi) exp(-x/2) for 3).
+void TestStatistics::chiSquareUpperTail_data()
+{
+    QTest::addColumn<double>("chi2");
+    QTest::addColumn<double>("dof");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("dof 2, exp(-1)") << 2.0 << 2.0 << 0.36787944117144232;
+    QTest::newRow("dof 4 tail") << 10.0 << 4.0 << 0.040427681994512803;
+    QTest::newRow("dof 100 far tail") << 150.0 << 100.0 << 9.0393204235400909e-4;
+    QTest::newRow("dof 100 near 1") << 60.0 << 100.0 << 0.99948110853745197;
+    QTest::newRow("dof 20 tiny chi2") << 0.5 << 20.0 << 0.99999999999979058;
+    QTest::newRow("dof 40 middle") << 39.0 << 40.0 << 0.51514425331406268;
+    QTest::newRow("dof 1, 5 %") << 3.841458820694124 << 1.0 << 0.05000000000000008;
+    QTest::newRow("dof 1 tail") << 9.0 << 1.0 << 0.0026997960632601913;
+    QTest::newRow("dof 1 small") << 0.01 << 1.0 << 0.920344325445942;
+    QTest::newRow("dof 3") << 5.0 << 3.0 << 0.17179714429673315;
+    QTest::newRow("zero chi2") << 0.0 << 7.0 << 1.0;
+}
+
+void TestStatistics::chiSquareUpperTail()
+{
+    QFETCH(double, chi2);
+    QFETCH(double, dof);
+    QFETCH(double, expected);
+    const double value = ChiSquareUpperTail(chi2, dof);
+    QVERIFY2(std::fabs(value - expected) <= 1e-13 * expected,
+             qPrintable(QString::number(value, 'g', 17)));
+}
+
 void TestStatistics::weightedMeanOfAges_data()
 {
     QTest::addColumn<QList<double>>("ages");
@@ -274,6 +306,10 @@ void TestStatistics::floatingPointFaults()
     // A negative a: the incomplete beta function has no meaning there.
     QVERIFY_THROWS_EXCEPTION(FloatingPointError, IncompleteBeta(-1, 2, 0.5, ui));
     QVERIFY_THROWS_EXCEPTION(FloatingPointError, StudentT95(nan));
+    // No degrees of freedom (a single date) or a negative sum of squares has no chi-square tail.
+    QVERIFY_THROWS_EXCEPTION(FloatingPointError, ChiSquareUpperTail(1, 0));
+    QVERIFY_THROWS_EXCEPTION(FloatingPointError, ChiSquareUpperTail(-1, 3));
+    QVERIFY_THROWS_EXCEPTION(FloatingPointError, ChiSquareUpperTail(nan, 3));
     const QList<AgeSigma> overflowing{{1e300, 1e-300}, {2e300, 1e-300}};
     QVERIFY_THROWS_EXCEPTION(FloatingPointError, WeightedMeanOfAges(overflowing));
     const QList<AgeSigma> notANumber{{100, 1}, {nan, 1}};
