@@ -278,6 +278,7 @@ MigrationReport migrateLegacyFolder(const QString &folder, Connection &target)
     else if (!isEmptyResultsDatabase(target))
         throw InputError(u"The database %1 already holds records; migrate into a new database."_s.arg(target.describe()));
 
+    target.engine().prepareBulkWrite(target);
     Transaction transaction(target);
     for (StagedTable &table : staged) {
         if (!table.columns.isEmpty() && !table.rows.empty()) {

@@ -263,6 +263,8 @@ std::optional<SheetImportResult> SheetImport::run(const WorkbookSheet &sheet, co
     const qint64 rows = qint64(to) - from + 1;
     show(1, QString::number(rows));
     SheetImportResult result;
+    // Every page the rows touch stays in memory until the commit rather than going to the file twice.
+    results.engine().prepareBulkWrite(results);
     Transaction transaction(results);
 
     // Lookups first, so that the records land with their codes known: each new code once, the unit with

@@ -115,6 +115,7 @@ QString RefusedRow::describe() const
 
 ApplyResult applyStagedRows(Connection &connection, const StagingTable &staging, int maxErrors)
 {
+    connection.engine().prepareBulkWrite(connection);
     Transaction transaction(connection);
     ApplyResult result = applyStagedRowsWithin(connection, staging, maxErrors);
     if (!result.overLimit)

@@ -6,6 +6,7 @@
 #include "data/schema.h"
 #include "test_support.h"
 
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
 
@@ -24,6 +25,8 @@ private slots:
     void keysAreEnforced_data() { test::addBackendRows(); }
     void keysAreEnforced();
     void knownTables();
+    void sessionSettings_data() { test::addBackendRows(); }
+    void sessionSettings();
 };
 
 void TestSchema::tablesAndColumns()
@@ -120,6 +123,27 @@ void TestSchema::knownTables()
     QCOMPARE(Schema::table(u"isorgr30"_s)->columns.size(), 27);
     QCOMPARE(Schema::columnSpelling(u"iageperror"_s), u"IAgePError"_s);
     QCOMPARE(Schema::table(u"SourceListA"_s)->column(u"SourceNum"_s)->type, ColumnType::AutoInc);
+}
+
+// The engine settings every connection and every bulk write run with: they decide how fast the graphs,
+// imports and recalculations are, and a connection option that does not take is silently ignored.
+void TestSchema::sessionSettings()
+{
+    QFETCH(QString, backend);
+    test::TestDatabase database(backend);
+    auto connection = test::createDatabase(database, DatabaseKind::Results);
+    const auto setting = [&](const QString &sql) {
+        QSqlQuery q = connection->exec(sql);
+        return q.next() ? q.value(0).toString() : QString();
+    };
+    if (backend == u"postgresql"_s) {
+        QCOMPARE(setting(u"show jit"_s), u"off"_s);
+    } else {
+        QCOMPARE(setting(u"PRAGMA cache_size"_s), u"-65536"_s);
+        connection->engine().prepareBulkWrite(*connection);
+        QCOMPARE(setting(u"PRAGMA cache_size"_s), u"-131072"_s);
+        QCOMPARE(setting(u"PRAGMA temp_store"_s), u"2"_s); // memory
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSchema)
