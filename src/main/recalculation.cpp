@@ -445,33 +445,59 @@ private:
         return u"update %1 set %2 where RecordID = ?"_s.arg(table, sets.join(u", "_s));
     }
 
-    // One statement for the queued rows: a multi-row insert, or an update from a list of typed values.
+    // An array literal of one column's queued values, for unnest: numbers in full, texts quoted.
+    static QString arrayLiteral(const QList<QVariantList> &rows, qsizetype column)
+    {
+        QString text = u"{"_s;
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            if (r > 0)
+                text += u',';
+            const QVariant &v = rows[r][column];
+            if (v.isNull()) {
+                text += u"NULL"_s;
+            } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+                text += QString::number(v.toDouble(), 'g', 17);
+            } else if (v.typeId() == QMetaType::QString) {
+                QString quoted = v.toString();
+                quoted.replace(u'\\', u"\\\\"_s).replace(u'"', u"\\\""_s);
+                text += u'"' + quoted + u'"';
+            } else {
+                text += v.toString();
+            }
+        }
+        return text + u'}';
+    }
+
+    // One statement for the queued rows, which it reads from one typed array per column: an insert, or an
+    // update joined on RecordID (one index look-up a row; a VALUES list of as many rows made PostgreSQL
+    // scan the whole table for each batch).
     void writeBatch(Queue &queue)
     {
         if (queue.rows.isEmpty())
             return;
         const TableDef *def = Schema::table(queue.table);
-        QStringList marks;
+        QStringList arrays{u"cast(? as integer[])"_s};
         for (const QString &name : std::as_const(queue.names)) {
             const ColumnDef *column = def ? def->column(name) : nullptr;
-            marks << (column ? u"cast(? as %1)"_s.arg(m_c.engine().columnType(*column)) : u"?"_s);
+            if (!column)
+                throw InputError(u"The table %1 has no column %2."_s.arg(queue.table, name));
+            arrays << u"cast(? as %1[])"_s.arg(m_c.engine().columnType(*column));
         }
-        const QString oneRow = u"(cast(? as integer), "_s + marks.join(u", "_s) + u')';
+        const QString source = u"unnest(%1) as s(RecordID, %2)"_s.arg(arrays.join(u", "_s), queue.names.join(u", "_s));
         QString sql;
         if (queue.update) {
             QStringList sets;
             for (const QString &n : std::as_const(queue.names))
                 sets << u"%1 = s.%1"_s.arg(n);
-            sql = u"update %1 set %2 from (values %3) as s(RecordID, %4) where %1.RecordID = s.RecordID"_s.arg(
-                queue.table, sets.join(u", "_s), QStringList(queue.rows.size(), oneRow).join(u", "_s),
-                queue.names.join(u", "_s));
+            sql = u"update %1 set %2 from %3 where %1.RecordID = s.RecordID"_s.arg(queue.table, sets.join(u", "_s),
+                                                                                  source);
         } else {
-            sql = u"insert into %1 (RecordID, %2) values %3"_s.arg(
-                queue.table, queue.names.join(u", "_s), QStringList(queue.rows.size(), oneRow).join(u", "_s));
+            sql = u"insert into %1 (RecordID, %2) select s.RecordID, s.%3 from %4"_s.arg(
+                queue.table, queue.names.join(u", "_s), queue.names.join(u", s."_s), source);
         }
         QVariantList values;
-        for (const QVariantList &row : std::as_const(queue.rows))
-            values << row;
+        for (qsizetype c = 0; c <= queue.names.size(); ++c)
+            values << arrayLiteral(queue.rows, c);
         queue.rows.clear();
         m_c.exec(sql, values);
     }
