@@ -196,6 +196,8 @@ private slots:
     void readFailureEndsTheRun();
     void manyRecordsEachStored_data() { test::addBackendRows(); }
     void manyRecordsEachStored();
+    void textsStoredAsWritten_data() { test::addBackendRows(); }
+    void textsStoredAsWritten();
     void moreThanAThousandSamples_data() { test::addBackendRows(); }
     void moreThanAThousandSamples();
     void rawDataPanel_data() { test::addBackendRows(); }
@@ -488,6 +490,24 @@ void TestRecalculation::manyRecordsEachStored()
     for (int id : {1, 500, 501, 1000, n})
         QVERIFY(std::fabs(fx.scalar(u"select InitRatio from IsoInit where RecordID = ?"_s, {id}).toDouble() -
                           expected) < 1e-12);
+}
+
+void TestRecalculation::textsStoredAsWritten()
+{
+    // The batched writes carry texts in array literals: quotes, backslashes, commas and braces in a model
+    // name are stored as they are, for a row edited and a row added.
+    QFETCH(QString, backend);
+    Fixture fx(backend);
+    const QString name = u"\"DM\", {a\\b} 'x'"_s;
+    fx.dm.KVResults.exec(u"update IsoModels set ModelName = ? where IsoSystem = 'TSm'"_s, {name});
+    const Sample sample{true, 0.12, 0.0006, 0.5115, 0.00001};
+    fx.addRecord(7, u"TSm"_s, u"CrsRs"_s, u"DM"_s, 1000, {sample});
+    fx.addRecord(8, u"TSm"_s, u"CrsRs"_s, u"DM"_s, 1000, {sample});
+    fx.dm.KVResults.exec(u"insert into IsoInit (RecordID, Model) values (8, 'old')"_s);
+    fx.query(u"RecordID > 0"_s);
+    QCOMPARE(recalculateAllRecords(fx.dm, fx.ui, Recalculation::ModelAge).size(), 2);
+    for (int id : {7, 8})
+        QCOMPARE(fx.scalar(u"select Model from IsoInit where RecordID = ?"_s, {id}).toString(), name);
 }
 
 void TestRecalculation::moreThanAThousandSamples()
