@@ -169,19 +169,21 @@ void forEachChunk(Connection &c, const QList<int> &sortedIDs, bool readRho,
         u"left join IsoSystem s on s.IsoSystem = i.IsotopeSystem "
         u"left join IsoUR u on u.IsoSystem = i.IsotopeSystem "
         u"left join IsoModels m on m.IsoSystem = i.IsotopeSystem and m.ModelID = i.ApproachAbr "
-        u"where t.RecordID between ? and ? order by i.RecordID"_s;
+        u"where t.RecordID between ? and ? and i.RecordID between ? and ? order by i.RecordID"_s;
     const QString initSql = u"select n.RecordID, n.InitRatio, n.InitRatioError, n.Epsilon, n.EpsilonError "
                             u"from KVRecalcRecords t join IsoInit n on n.RecordID = t.RecordID "
-                            u"where t.RecordID between ? and ?"_s;
+                            u"where t.RecordID between ? and ? and n.RecordID between ? and ?"_s;
     const QString statisticsSql = u"select distinct s.RecordID from KVRecalcRecords t "
                                   u"join IsoStatistics s on s.RecordID = t.RecordID "
-                                  u"where t.RecordID between ? and ?"_s;
+                                  u"where t.RecordID between ? and ? and s.RecordID between ? and ?"_s;
     const QString sampleSql = samplesSql(c.backend(), readRho);
 
     for (qsizetype round = first, start = first * ChunkSize; start < sortedIDs.size();
          round += stride, start += stride * ChunkSize) {
         const qsizetype end = std::min(start + ChunkSize, sortedIDs.size());
-        const QVariantList range{sortedIDs[start], sortedIDs[end - 1]};
+        // The range goes on both sides of a join: PostgreSQL carries no inequality across one, and would
+        // otherwise scan the records' tables whole each round (the sample query finds its samples by key).
+        const QVariantList range{sortedIDs[start], sortedIDs[end - 1], sortedIDs[start], sortedIDs[end - 1]};
 
         QHash<int, RecalculationInput> inputs;
         QList<int> order;
@@ -242,8 +244,8 @@ void forEachChunk(Connection &c, const QList<int> &sortedIDs, bool readRho,
         {
             QSqlQuery q = c.prepare(sampleSql);
             q.setForwardOnly(true);
-            for (const QVariant &v : range)
-                q.addBindValue(v);
+            q.addBindValue(range[0]);
+            q.addBindValue(range[1]);
             c.execPrepared(q);
             while (q.next()) {
                 auto it = inputs.find(q.value(0).toInt());
