@@ -369,15 +369,7 @@ QStringList DbaseTableFormat::nameFilters() const
 
 bool DbaseTableFormat::read(const QString &path, LegacyTable &table)
 {
-    table = LegacyTable();
-    table.path = path;
-    try {
-        DbaseReader(path, table).read();
-    } catch (const QString &message) {
-        table = LegacyTable();
-        return fail(message);
-    }
-    return true;
+    return readWith<DbaseReader>(path, table);
 }
 
 } // namespace kv

@@ -85,6 +85,21 @@ protected:
         m_error = message;
         return false;
     }
+    /// Reads the file with a reader that fills the table and throws its message as a QString; a table
+    /// that cannot be read is left empty.
+    template <class Reader>
+    bool readWith(const QString &path, LegacyTable &table)
+    {
+        table = LegacyTable();
+        table.path = path;
+        try {
+            Reader(path, table).read();
+        } catch (const QString &message) {
+            table = LegacyTable();
+            return fail(message);
+        }
+        return true;
+    }
 
 private:
     QString m_error;

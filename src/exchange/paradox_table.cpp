@@ -447,15 +447,7 @@ QStringList ParadoxTableFormat::nameFilters() const
 
 bool ParadoxTableFormat::read(const QString &path, LegacyTable &table)
 {
-    table = LegacyTable();
-    table.path = path;
-    try {
-        ParadoxReader(path, table).read();
-    } catch (const QString &message) {
-        table = LegacyTable();
-        return fail(message);
-    }
-    return true;
+    return readWith<ParadoxReader>(path, table);
 }
 
 } // namespace kv
