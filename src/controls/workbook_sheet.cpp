@@ -34,6 +34,9 @@ WorkbookSheet::Entry &WorkbookSheet::slot(int row, int column)
     if (std::size_t(row) > m_rows.size())
         m_rows.resize(row);
     auto &cells = m_rows[row - 1];
+    // A sheet's rows are mostly as wide as the one above: a new row takes that room at once.
+    if (cells.empty() && row > 1)
+        cells.reserve(m_rows[row - 2].size());
     // Cells mostly arrive in order: appending is the common case.
     if (cells.empty() || cells.back().column < column) {
         Entry e;
