@@ -45,6 +45,8 @@ void DatabaseBackend::configure(QSqlDatabase &) const {}
 
 void DatabaseBackend::prepareBulkWrite(const Connection &) const {}
 
+void DatabaseBackend::prepareStreamingRead(const Connection &) const {}
+
 bool DatabaseBackend::hasTable(const Connection &connection, const QString &table) const
 {
     return connection.database().tables().contains(table, Qt::CaseInsensitive);

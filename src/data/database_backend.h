@@ -38,6 +38,8 @@ public:
     virtual void configure(QSqlDatabase &database) const;
     /// Settings for writing a very large number of rows on this connection.
     virtual void prepareBulkWrite(const Connection &connection) const;
+    /// Settings for a connection that reads a very large number of rows once each, in one pass.
+    virtual void prepareStreamingRead(const Connection &connection) const;
 
     virtual bool hasTable(const Connection &connection, const QString &table) const;
     /// The column type in CREATE TABLE.

@@ -57,6 +57,12 @@ void SqliteBackend::prepareBulkWrite(const Connection &connection) const
     connection.exec(u"PRAGMA temp_store = MEMORY"_s);
 }
 
+void SqliteBackend::prepareStreamingRead(const Connection &connection) const
+{
+    // SQLite's own 2 MB: pages read once each only cost memory and time in a larger cache.
+    connection.exec(u"PRAGMA cache_size = -2000"_s);
+}
+
 bool SqliteBackend::hasTable(const Connection &connection, const QString &table) const
 {
     QSqlQuery q = connection.exec(

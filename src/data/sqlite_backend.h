@@ -15,6 +15,7 @@ public:
     QSqlDatabase addDatabase(const QString &location, const QString &qtName, bool create) const override;
     void configure(QSqlDatabase &database) const override;
     void prepareBulkWrite(const Connection &connection) const override;
+    void prepareStreamingRead(const Connection &connection) const override;
     bool hasTable(const Connection &connection, const QString &table) const override;
     QString adapt(const QString &sql) const override;
     int errorCode(const QString &nativeCode, const QString &text) const override;

@@ -314,6 +314,7 @@ void forEachInputAlongside(Connection &results, const QList<int> &sortedIDs, boo
                 Connection c(name);
                 c.bind(location);
                 c.open();
+                c.engine().prepareStreamingRead(c);
                 forEachChunk(
                     c, sortedIDs, readRho,
                     [&](qsizetype round, QList<RecalculationInput> &&chunk) {

@@ -143,6 +143,8 @@ void TestSchema::sessionSettings()
         connection->engine().prepareBulkWrite(*connection);
         QCOMPARE(setting(u"PRAGMA cache_size"_s), u"-131072"_s);
         QCOMPARE(setting(u"PRAGMA temp_store"_s), u"2"_s); // memory
+        connection->engine().prepareStreamingRead(*connection);
+        QCOMPARE(setting(u"PRAGMA cache_size"_s), u"-2000"_s);
     }
 }
 
