@@ -124,16 +124,19 @@ TfmKVGraph::TfmKVGraph(DateGraph &graph, Interaction &ui, QWidget *parent)
     eMeanRandomError = panelEdit(u"eMeanRandomError"_s, graph.eMeanRandomError);
     eDispersion = panelEdit(u"eDispersion"_s, graph.eDispersion);
     eDispersionError = panelEdit(u"eDispersionError"_s, graph.eDispersionError);
+    // Wide enough for an MSWD in the hundred thousands, however narrow the window.
+    for (QLineEdit *edit : {eMswdConventional, ePChi2, eMeanRandom, eMeanRandomError, eDispersion, eDispersionError})
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(u" 0000000.00"_s) + 12);
     dispersionRow->addWidget(new QLabel(u"MSWD (conventional)"_s));
     dispersionRow->addWidget(eMswdConventional);
     dispersionRow->addWidget(new QLabel(u"p(\u03c7\u00b2)"_s));
     dispersionRow->addWidget(ePChi2);
-    dispersionRow->addSpacing(24);
+    dispersionRow->addSpacing(12);
     dispersionRow->addWidget(new QLabel(u"Mean with overdispersion"_s));
     dispersionRow->addWidget(eMeanRandom);
     dispersionRow->addWidget(new QLabel(u"+/-"_s));
     dispersionRow->addWidget(eMeanRandomError);
-    dispersionRow->addSpacing(24);
+    dispersionRow->addSpacing(12);
     dispersionRow->addWidget(new QLabel(u"Dispersion"_s));
     dispersionRow->addWidget(eDispersion);
     dispersionRow->addWidget(new QLabel(u"+/-"_s));
