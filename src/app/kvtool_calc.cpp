@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kvtool calc ...: the numerical routines of the date statistics and model ages, on numbers given here.
 #include "app/kvtool.h"
+#include "calc/dispersion.h"
+#include "calc/kernel_density.h"
 #include "calc/model_age.h"
 #include "calc/statistics.h"
 #include "core/errors.h"
@@ -49,8 +51,9 @@ QString unquoted(QString field)
     return field;
 }
 
-// Reads "age,sigma" rows; the first non-blank line may be a header.
-QList<kv::calc::AgeSigma> readDates(const QString &path)
+// Reads "age,sigma" rows; the first non-blank line may be a header. With agesOnly a row may hold the age
+// alone, and a sigma beside it is read but not needed.
+QList<kv::calc::AgeSigma> readDates(const QString &path, bool agesOnly = false)
 {
     QFile file(path);
     if (!QFileInfo(path).isFile())
@@ -69,9 +72,11 @@ QList<kv::calc::AgeSigma> readDates(const QString &path)
         bool sigmaOk = false; // both stay false unless the line has exactly two fields
         double age = 0;
         double sigma = 0;
-        if (fields.size() == 2) {
+        if (fields.size() == 2 || (agesOnly && fields.size() == 1)) {
             age = unquoted(fields.at(0)).toDouble(&ageOk);
-            sigma = unquoted(fields.at(1)).toDouble(&sigmaOk);
+            sigmaOk = fields.size() == 1;
+            if (fields.size() == 2)
+                sigma = unquoted(fields.at(1)).toDouble(&sigmaOk);
         }
         const bool valid = ageOk && sigmaOk && std::isfinite(age) && std::isfinite(sigma);
         if (!valid && firstLine) {
@@ -80,9 +85,11 @@ QList<kv::calc::AgeSigma> readDates(const QString &path)
         }
         firstLine = false;
         if (!valid)
-            throw kv::FileError(
-                u"%1, line %2: expected two numbers \"age,sigma\", found \"%3\""_s.arg(path).arg(i + 1).arg(
-                    line));
+            throw kv::FileError(u"%1, line %2: expected %3, found \"%4\""_s.arg(path)
+                                    .arg(i + 1)
+                                    .arg(agesOnly ? u"an age or two numbers \"age,sigma\""_s
+                                                  : u"two numbers \"age,sigma\""_s)
+                                    .arg(line));
         dates.append({age, sigma});
     }
     if (dates.isEmpty())
@@ -104,6 +111,54 @@ int calcWmean(kv::tool::Context &c)
           << "mswd " << number(mean.mswd) << '\n'
           << "n " << mean.n << '\n'
           << "probability_of_fit " << number(probability) << '\n';
+    // The figures other programs give for the same dates; the errors are one sigma.
+    const kv::calc::ConventionalMswd conventional = kv::calc::ConventionalMswdOfAges(dates);
+    const kv::calc::RandomEffectsMean random = kv::calc::RandomEffectsMeanOfAges(dates);
+    if (conventional.defined && random.defined) {
+        c.out << "MSWD (conventional) " << number(conventional.mswd) << '\n'
+              << "p(chi2) " << number(conventional.pChi2) << '\n'
+              << "mean (random effects) " << number(random.mean) << " +/- " << number(random.meanError) << '\n'
+              << "dispersion " << number(random.dispersion) << " +/- " << number(random.dispersionError) << '\n';
+    } else {
+        c.out << "# the conventional MSWD and the random-effects mean need two dates or more, each with a "
+                 "positive sigma\n";
+    }
+    return 0;
+}
+
+int calcKde(kv::tool::Context &c)
+{
+    const bool adaptive = c.flag(u"adaptive"_s);
+    const QString from = c.option(u"from"_s);
+    const QString to = c.option(u"to"_s);
+    const QString points = c.option(u"points"_s);
+    if (c.args.size() != 1)
+        throw kv::InputError(c.args.isEmpty() ? u"Missing argument: expected FILE."_s
+                                              : u"Unexpected argument: %1"_s.arg(c.args.at(1)));
+    std::vector<double> ages;
+    for (const kv::calc::AgeSigma &date : readDates(c.args.first(), true))
+        ages.push_back(date.age);
+    if (!(kv::calc::BotevBandwidth(ages) > 0))
+        throw kv::InputError(u"A kernel density needs two different ages or more."_s);
+    kv::calc::DensityGrid grid = kv::calc::DefaultDensityGrid(ages);
+    if (!from.isEmpty())
+        grid.from = parseNumber(from, u"--from"_s);
+    if (!to.isEmpty())
+        grid.to = parseNumber(to, u"--to"_s);
+    if (!points.isEmpty()) {
+        bool ok = false;
+        grid.points = points.toInt(&ok);
+        if (!ok || grid.points < 2 || grid.points > 1000000)
+            throw kv::InputError(u"--points takes a whole number from 2 to 1000000, not \"%1\"."_s.arg(points));
+    }
+    if (!(grid.to > grid.from))
+        throw kv::InputError(u"The curve needs --to above --from (%1 to %2)."_s.arg(grid.from).arg(grid.to));
+    const kv::calc::KernelDensity density = kv::calc::KernelDensityOf(ages, grid, adaptive);
+    c.out << "bandwidth " << number(density.bandwidth) << '\n'
+          << "n " << ages.size() << '\n'
+          << "# x density" << (adaptive ? " (adaptive)" : "") << '\n';
+    for (size_t k = 0; k < density.x.size(); ++k)
+        c.out << number(density.x[k]) << ' ' << number(density.density[k]) << '\n';
     return 0;
 }
 
@@ -141,6 +196,9 @@ int calcModelAge(kv::tool::Context &c)
 }
 
 const kv::tool::Verb wmeanVerb("calc wmean", "FILE  (CSV of age,sigma; a header line allowed)", &calcWmean);
+const kv::tool::Verb kdeVerb("calc kde",
+                             "FILE [--adaptive] [--from A --to B --points N]  (CSV of ages, or age,sigma)",
+                             &calcKde);
 const kv::tool::Verb fprobVerb("calc fprob", "DF1 DF2 F", &calcFprob);
 const kv::tool::Verb t95Verb("calc t95", "DF", &calcT95);
 const kv::tool::Verb modelAgeVerb("calc model-age", "LAMBDA C0 C1 C2 Y X [--k K --sy SY --sx SX]",

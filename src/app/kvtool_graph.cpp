@@ -55,6 +55,7 @@ void writeImages(const kv::DateGraph &graph, const QString &folder)
 {
     QList<std::pair<QString, const kv::ChartGrid *>> charts{{u"interpretation"_s, &graph.VtChDI},
                                                             {u"interpretation_histogram"_s, &graph.VtChCum},
+                                                            {u"kernel_density"_s, &graph.VtChKde},
                                                             {u"radial_plot"_s, &graph.VtChG}};
     if (graph.groupingTabsVisible)
         charts += {{u"grouping"_s, &graph.VtChDG}, {u"grouping_histogram"_s, &graph.VtChCG}};
@@ -92,6 +93,16 @@ int graphDate(kv::tool::Context &c)
           << "+/-\t" << graph.eError << "\tMa   (95% confidence)\n"
           << "MSWD\t" << graph.eMSWD << '\n'
           << "Probability of fit\t" << graph.eProbabilityOfFit << '\n'
+          << "MSWD (conventional)\t" << graph.eMswdConventional << '\n'
+          << "p(chi2)\t" << graph.ePChi2 << '\n'
+          << "Mean with overdispersion\t" << graph.eMeanRandom << "\t+/-\t" << graph.eMeanRandomError
+          << "\tMa   (1 sigma)\n"
+          << "Dispersion\t" << graph.eDispersion << "\t+/-\t" << graph.eDispersionError << "\tMa   (1 sigma)\n";
+    for (int g = 0; g < kv::PlotGroupings::Groups; ++g)
+        if (graph.kdeBandwidths[g] > 0)
+            c.out << "Kernel density bandwidth\t" << plot.groupings.GroupTitle[g] << '\t'
+                  << QString::number(graph.kdeBandwidths[g], 'f', 2) << "\tMa\n";
+    c.out
           << "# dates = " << dm.TempDataDI->recordCount() << ", axis " << plot.range.PlotDateMin << " to "
           << plot.range.PlotDateMax << " Ma\n";
     c.out.flush();

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "graphs/graph_date.h"
 
+#include "calc/dispersion.h"
 #include "calc/floating_point_error.h"
+#include "calc/kernel_density.h"
 #include "calc/statistics.h"
 #include "core/errors.h"
 #include "core/interaction.h"
@@ -29,6 +31,7 @@ namespace kv {
 namespace {
 
 constexpr int CurvePoints = 500;
+constexpr int DensityPoints = 512;
 
 using graphs::anyBasisValue;
 using graphs::Basis;
@@ -58,7 +61,7 @@ double normalise(std::vector<std::vector<double>> &curves)
 
 DateGraph::DateGraph()
     : VtChDI(DateGraphCommand::DesignRows, 15), VtChCum(501, 10), VtChG(DateGraphCommand::DesignRows, 10),
-      VtChDG(DateGraphCommand::DesignRows, 15), VtChCG(501, 10)
+      VtChDG(DateGraphCommand::DesignRows, 15), VtChCG(501, 10), VtChKde(DensityPoints, 10)
 {
     VtChDI.setStyle(ChartStyle::Dates);
     VtChDI.setTitle(u"Dates grouped by interpretation"_s);
@@ -68,12 +71,13 @@ DateGraph::DateGraph()
     VtChDG.setTitle(u"Dates grouped by grouping basis"_s);
     VtChDG.setAxisTitle(AxisX, u"Date number"_s);
     VtChDG.setAxisTitle(AxisY, u"Date (Ma)"_s);
-    for (ChartGrid *chart : {&VtChCum, &VtChCG}) {
+    for (ChartGrid *chart : {&VtChCum, &VtChCG, &VtChKde}) {
         chart->setStyle(ChartStyle::Curves);
         chart->setAxisTitle(AxisX, u"Date (Ma)"_s);
         chart->setAxisTitle(AxisY, u"Relative probability (%)"_s);
     }
     VtChCum.setTitle(u"Summed probability by interpretation"_s);
+    VtChKde.setTitle(u"Kernel density by interpretation"_s);
     VtChCG.setTitle(u"Summed probability by grouping basis"_s);
     VtChG.setStyle(ChartStyle::Scatter);
     VtChG.setTitle(u"Radial plot"_s);
@@ -313,6 +317,75 @@ void DateGraphCommand::fillCurves(const QList<const Row *> &rows, std::vector<do
             throw calc::FloatingPointError(u"The summed probability curve overflowed."_s);
 }
 
+void DateGraphCommand::fillDispersion(const QList<Row> &rows, DateGraph &graph)
+{
+    std::vector<calc::AgeSigma> dates;
+    dates.reserve(rows.size());
+    for (const Row &row : rows)
+        dates.push_back({row.age, row.ageErrorAv});
+    const calc::ConventionalMswd conventional = calc::ConventionalMswdOfAges(dates);
+    const calc::RandomEffectsMean random = calc::RandomEffectsMeanOfAges(dates);
+    const auto shown = [](bool defined, double value, const QString &pattern) {
+        return defined && std::isfinite(value) ? u' ' + format(value, pattern) : QString();
+    };
+    graph.eMswdConventional = shown(conventional.defined, conventional.mswd, u"###0.00"_s);
+    graph.ePChi2 = shown(conventional.defined, conventional.pChi2, u"0.000"_s);
+    graph.eMeanRandom = shown(random.defined, random.mean, u"###0.00"_s);
+    graph.eMeanRandomError = shown(random.defined, random.meanError, u"###0.00"_s);
+    graph.eDispersion = shown(random.defined, random.dispersion, u"###0.00"_s);
+    graph.eDispersionError = shown(random.defined, random.dispersionError, u"###0.00"_s);
+}
+
+void DateGraphCommand::fillDensities(const std::array<QList<const Row *>, 5> &groupRows, DateGraph &graph,
+                                     int firstColumn)
+{
+    // Each group's density is scaled by its number of dates, so that, like the summed probability
+    // curves, the groups keep their sizes relative to each other; the largest value of all is 100%.
+    const calc::DensityGrid grid{m_range.PlotDateMin, m_range.PlotDateMax, DensityPoints};
+    std::array<std::vector<double>, PlotGroupings::Groups> curves;
+    double largest = 0;
+    for (int g = 1; g <= PlotGroupings::Groups; ++g) {
+        m_ui.progress(u"Calculating kernel density"_s + QString::number(g));
+        std::vector<double> ages;
+        ages.reserve(groupRows[g - 1].size());
+        for (const Row *row : groupRows[g - 1])
+            ages.push_back(row->age);
+        const calc::KernelDensity density = calc::KernelDensityOf(ages, grid, false);
+        graph.kdeBandwidths[g - 1] = density.bandwidth;
+        curves[g - 1] = density.density;
+        for (double &v : curves[g - 1]) {
+            v *= double(ages.size());
+            largest = std::max(largest, v);
+        }
+    }
+    Workbook &sheet = graph.SSDI;
+    sheet.setSheet(1);
+    for (int g = 1; g <= PlotGroupings::Groups; ++g) {
+        const QString &title = m_groupings.GroupTitle[g - 1];
+        const double h = graph.kdeBandwidths[g - 1];
+        graph.VtChKde.setColumn(2 * g - 1);
+        graph.VtChKde.setColumnLabel(title);
+        sheet.setRow(1);
+        sheet.setCol(firstColumn + 2 * g - 2);
+        sheet.setText(h > 0 ? u"%1: kernel density, bandwidth %2 Ma"_s.arg(title, format(h, u"###0.00"_s))
+                            : u"%1: kernel density"_s.arg(title));
+        for (int k = 0; k < DensityPoints; ++k) {
+            const double x = grid.from + (grid.to - grid.from) * k / (DensityPoints - 1);
+            const double y = largest > 0 ? 100.0 * curves[g - 1][k] / largest : 0.0;
+            graph.VtChKde.setRow(k + 1);
+            graph.VtChKde.setColumn(2 * g - 1);
+            graph.VtChKde.setData(format(x, u"###0.00"_s));
+            graph.VtChKde.setColumn(2 * g);
+            graph.VtChKde.setData(format(y, u"###0.000"_s));
+            sheet.setRow(k + 2);
+            sheet.setCol(firstColumn + 2 * g - 2);
+            sheet.setNumber(x);
+            sheet.setCol(firstColumn + 2 * g - 1);
+            sheet.setNumber(y);
+        }
+    }
+}
+
 void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
 {
     // On success and failure alike the copy of the query is closed and its details follow it again.
@@ -368,7 +441,7 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     const QList<Row> rows = readTable(u"KVTemp2"_s, u"Interpretation"_s);
     graph.fillMs = timer.restart();
 
-    for (ChartGrid *chart : {&graph.VtChCum, &graph.VtChCG}) {
+    for (ChartGrid *chart : {&graph.VtChCum, &graph.VtChCG, &graph.VtChKde}) {
         chart->setAxisMaximum(AxisX, high);
         chart->setAxisMinimum(AxisX, low);
         chart->setAxisMaximum(AxisY, 100);
@@ -470,6 +543,7 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     const double error = mean.internalError > mean.externalError ? calc::StudentT95(999) * mean.internalError
                                                                   : calc::StudentT95(mean.n) * mean.externalError;
     graph.eError = u' ' + format(error, u"###0.00"_s);
+    fillDispersion(rows, graph);
     graph.meanMs = meanTimer.elapsed();
 
     chartTimer.start();
@@ -554,6 +628,14 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     } else {
         graph.groupingTabsVisible = false;
     }
+
+    // The kernel densities go into the sheet after the grouping series (or where they would begin).
+    chartTimer.start();
+    const int groupingSeries = graph.groupingTabsVisible
+                                   ? int(definition.values(bases()[std::max(basisIndex(m_groupings.HowGrouped), 0)].row).size())
+                                   : 0;
+    fillDensities(groupRows, graph, 11 + 2 * groupingSeries);
+    chartsMs += chartTimer.elapsed();
 
     m_dm.TempDataDG->setFiltered(false);
     if (m_dm.TempDataDG->isOpen())

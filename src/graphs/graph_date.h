@@ -6,6 +6,7 @@
 #include "controls/workbook.h"
 #include "graphs/plot_state.h"
 
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <array>
@@ -17,15 +18,21 @@ class Interaction;
 class QueryDefinition;
 class TdmKVResults;
 
-/// What the date graph window shows: its six charts' grids, the spreadsheet and the panel of the
-/// weighted mean. Chart styles and titles are the window's design, set by the constructor.
+/// What the date graph window shows: its charts' grids, the spreadsheet, the panel of the weighted mean
+/// and the row of the dispersion statistics beside it. Chart styles and titles are the window's design,
+/// set by the constructor.
 struct DateGraph
 {
     DateGraph();
 
-    ChartGrid VtChDI, VtChCum, VtChG, VtChDG, VtChCG;
+    ChartGrid VtChDI, VtChCum, VtChG, VtChDG, VtChCG, VtChKde;
     Workbook SSDI;
     QString eDate, eError, eMSWD, eProbabilityOfFit;
+    // The conventional MSWD and its chi-square probability, the random-effects mean and the dispersion
+    // with their one-sigma errors; empty where they are not defined (fewer than two dates, a zero error).
+    QString eMswdConventional, ePChi2, eMeanRandom, eMeanRandomError, eDispersion, eDispersionError;
+    // The kernel density bandwidth of each interpretation group in Ma, 0 where it has no density.
+    std::array<double, 5> kdeBandwidths{};
     bool groupingTabsVisible = true;
     bool saveEnabled = false;
 
@@ -78,6 +85,8 @@ private:
     QList<Row> readTable(const QString &table, const QString &keyField);
     static void WriteDateBar(ChartGrid &chart, const Row &row, int highColumn, int lowColumn);
     void fillCurves(const QList<const Row *> &rows, std::vector<double> &curve) const;
+    static void fillDispersion(const QList<Row> &rows, DateGraph &graph);
+    void fillDensities(const std::array<QList<const Row *>, 5> &groupRows, DateGraph &graph, int firstColumn);
 
     TdmKVResults &m_dm;
     Interaction &m_ui;

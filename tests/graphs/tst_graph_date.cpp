@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The date graph on small fixtures: who is plotted where, the uncertainties, the axis range, the curves,
 // the weighted-mean panel, the radial plot, the grouping series and the reuse of the working tables.
+#include "calc/dispersion.h"
+#include "calc/kernel_density.h"
 #include "calc/statistics.h"
 #include "core/errors.h"
 #include "core/ini_file.h"
 #include "core/scripted_interaction.h"
+#include "data/dataset.h"
 #include "data/dmKV.h"
 #include "data/installation.h"
 #include "graphs/graph_date.h"
@@ -122,6 +125,8 @@ private slots:
     void weightedMeanPanel_data();
     void weightedMeanPanel();
     void radialPlotSkipsSigmaZero();
+    void dispersionAndDensity_data() { test::addBackendRows(); }
+    void dispersionAndDensity();
     void flagsReuseWorkingTables_data() { test::addBackendRows(); }
     void flagsReuseWorkingTables();
     void groupingSeries_data() { test::addBackendRows(); }
@@ -402,6 +407,79 @@ void TestGraphDate::weightedMeanPanel()
     QCOMPARE(g.eProbabilityOfFit, panel[3]);
 }
 
+void TestGraphDate::dispersionAndDensity()
+{
+    // Two groups of dates and one in no group: the row of dispersion figures covers every plotted date,
+    // the kernel densities one group each, scaled by the group's size.
+    QFETCH(QString, backend);
+    Fixture f(backend);
+    const QList<Date> empl{{1, u"Empl"_s, 1500.0, 20.0, 20.0}, {2, u"Empl"_s, 1540.0, 10.0, 30.0},
+                           {3, u"Empl"_s, 1620.0, 20.0, 20.0}, {4, u"Empl"_s, 1555.0, 8.0, 8.0}};
+    const QList<Date> meta{{5, u"Meta"_s, 2000.0, 15.0, 15.0}, {6, u"Meta"_s, 2100.0, 15.0, 15.0}};
+    f.add(empl);
+    f.add(meta);
+    f.add({{7, u"Other"_s, 10.0, 1.0, 1.0}});
+    f.run();
+    const DateGraph &g = *f.graph;
+
+    std::vector<calc::AgeSigma> all;
+    std::array<std::vector<double>, 2> ages;
+    for (const auto &[group, dates] : {std::pair{0, empl}, std::pair{1, meta}})
+        for (const Date &d : dates) {
+            all.push_back({d.age.toDouble(), AgeErrorAv(nullptr, d.plus, d.minus)});
+            ages[group].push_back(d.age.toDouble());
+        }
+    const calc::ConventionalMswd conventional = calc::ConventionalMswdOfAges(all);
+    const calc::RandomEffectsMean random = calc::RandomEffectsMeanOfAges(all);
+    QVERIFY(random.dispersion > 100); // the two groups lie far apart
+    QCOMPARE(g.eMswdConventional, u' ' + Dataset::formatNumber(conventional.mswd, u"###0.00"_s));
+    QCOMPARE(g.ePChi2, u' ' + Dataset::formatNumber(conventional.pChi2, u"0.000"_s));
+    QCOMPARE(g.eMeanRandom, u' ' + Dataset::formatNumber(random.mean, u"###0.00"_s));
+    QCOMPARE(g.eMeanRandomError, u' ' + Dataset::formatNumber(random.meanError, u"###0.00"_s));
+    QCOMPARE(g.eDispersion, u' ' + Dataset::formatNumber(random.dispersion, u"###0.00"_s));
+    QCOMPARE(g.eDispersionError, u' ' + Dataset::formatNumber(random.dispersionError, u"###0.00"_s));
+
+    const calc::DensityGrid grid{f.range.PlotDateMin, f.range.PlotDateMax, 512};
+    std::array<calc::KernelDensity, 2> densities{calc::KernelDensityOf(ages[0], grid, false),
+                                                 calc::KernelDensityOf(ages[1], grid, false)};
+    QCOMPARE(g.kdeBandwidths[0], densities[0].bandwidth);
+    QCOMPARE(g.kdeBandwidths[1], densities[1].bandwidth);
+    QCOMPARE(g.kdeBandwidths[2], 0.0); // no dates
+    double largest = 0;
+    for (int i = 0; i < 2; ++i)
+        for (double v : densities[i].density)
+            largest = std::max(largest, v * double(ages[i].size()));
+    QCOMPARE(g.VtChKde.columnLabel(1), u"Emplacement"_s);
+    Workbook &sheet = f.graph->SSDI;
+    sheet.setRow(1);
+    sheet.setCol(11);
+    QVERIFY2(sheet.text().startsWith(u"Emplacement: kernel density, bandwidth "_s), qPrintable(sheet.text()));
+    double highest = 0;
+    for (int k = 0; k < 512; ++k) {
+        for (int i = 0; i < 2; ++i) {
+            const double want = 100 * densities[i].density[k] * double(ages[i].size()) / largest;
+            QVERIFY(close(g.VtChKde.value(k + 1, 2 * i + 1).value_or(-1), densities[i].x[k]));
+            QVERIFY(close(g.VtChKde.value(k + 1, 2 * i + 2).value_or(-1), want));
+            sheet.setRow(k + 2);
+            sheet.setCol(11 + 2 * i);
+            QCOMPARE(sheet.number(), densities[i].x[k]);
+            sheet.setCol(12 + 2 * i);
+            QVERIFY(std::fabs(sheet.number() - want) <= 1e-9);
+            highest = std::max(highest, sheet.number());
+        }
+    }
+    QCOMPARE(highest, 100.0);
+    QCOMPARE(densities[0].x[511], f.range.PlotDateMax);
+
+    // One date: none of the figures is defined, and the fields stay empty.
+    Fixture single(backend);
+    single.add({{1, u"Empl"_s, 1500.0, 20.0, 20.0}});
+    single.run();
+    QCOMPARE(single.graph->eMswdConventional, QString());
+    QCOMPARE(single.graph->eDispersion, QString());
+    QCOMPARE(single.graph->kdeBandwidths[0], 0.0);
+}
+
 void TestGraphDate::radialPlotSkipsSigmaZero()
 {
     Fixture f;
@@ -486,6 +564,10 @@ void TestGraphDate::groupingSeries()
         }
     }
     QCOMPARE(highest, 100.0);
+    // The kernel densities follow the two grouping series.
+    sheet.setRow(1);
+    sheet.setCol(15);
+    QVERIFY2(sheet.text().startsWith(u"Emplacement: kernel density"_s), qPrintable(sheet.text()));
 }
 
 void TestGraphDate::plotSpaceQuestions_data()

@@ -71,6 +71,17 @@ void TestKvtoolGraph::dateGraphOnDemo()
     QVERIFY2(QRegularExpression(u"^ \\d+\\.\\d\\d$"_s).match(line(u"Mean"_s)).hasMatch(), qPrintable(run.out));
     QVERIFY(QRegularExpression(u"^ \\d+\\.\\d\\d\tMa   \\(95% confidence\\)$"_s).match(line(u"+/-"_s)).hasMatch());
     QVERIFY(QRegularExpression(u"^ \\d\\.\\d\\d\\d$"_s).match(line(u"Probability of fit"_s)).hasMatch());
+    // The row beside the panel: all four figures defined on the demo's dates, which scatter far more
+    // than their errors (p(chi2) 0), and a bandwidth for the first group.
+    QVERIFY(QRegularExpression(u"^ \\d+\\.\\d\\d$"_s).match(line(u"MSWD (conventional)"_s)).hasMatch());
+    QCOMPARE(line(u"p(chi2)"_s), u" 0.000"_s);
+    QVERIFY2(QRegularExpression(u"^ \\d+\\.\\d\\d\t\\+/-\t \\d+\\.\\d\\d\tMa   \\(1 sigma\\)$"_s)
+                 .match(line(u"Dispersion"_s))
+                 .hasMatch(),
+             qPrintable(run.out));
+    QVERIFY(line(u"Mean with overdispersion"_s).endsWith(u"\tMa   (1 sigma)"_s));
+    QVERIFY2(QRegularExpression(u"^Emplacement\t\\d+\\.\\d\\d\tMa$"_s).match(line(u"Kernel density bandwidth"_s)).hasMatch(),
+             qPrintable(run.out));
 
     kv::Workbook workbook;
     int type = 0;
@@ -83,10 +94,12 @@ void TestKvtoolGraph::dateGraphOnDemo()
     QCOMPARE(workbook.text(), u"Tanzania Craton"_s);
     workbook.setCol(13);
     QCOMPARE(workbook.text(), u"Dharwar Craton"_s);
-    QCOMPARE(workbook.maxRow(), 502);
+    workbook.setCol(15); // the kernel densities after the two series
+    QVERIFY2(workbook.text().startsWith(u"Emplacement: kernel density, bandwidth "_s), qPrintable(workbook.text()));
+    QCOMPARE(workbook.maxRow(), 513);
 
-    for (const QString &name : {u"interpretation"_s, u"interpretation_histogram"_s, u"radial_plot"_s,
-                                u"grouping"_s, u"grouping_histogram"_s}) {
+    for (const QString &name : {u"interpretation"_s, u"interpretation_histogram"_s, u"kernel_density"_s,
+                                u"radial_plot"_s, u"grouping"_s, u"grouping_histogram"_s}) {
         const QFileInfo png(dir.filePath(u"charts/"_s + name + u".png"_s));
         QVERIFY2(png.exists() && png.size() > 10000, qPrintable(png.filePath()));
     }

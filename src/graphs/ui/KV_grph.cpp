@@ -78,6 +78,7 @@ TfmKVGraph::TfmKVGraph(DateGraph &graph, Interaction &ui, QWidget *parent)
     };
     tsDI = tab(u"tsDI"_s, u"Interpretation"_s);
     tsProb = tab(u"tsProb"_s, u"Interpretation histogram"_s);
+    tsKde = tab(u"tsKde"_s, u"Kernel density"_s);
     tsGalbraith = tab(u"tsGalbraith"_s, u"Radial plot"_s);
     tsSpreadsheet = tab(u"tsSpreadsheet"_s, u"Spreadsheet"_s);
     tsGrouping = tab(u"tsGrouping"_s, u"Grouping"_s);
@@ -113,6 +114,38 @@ TfmKVGraph::TfmKVGraph(DateGraph &graph, Interaction &ui, QWidget *parent)
     meanRow->addWidget(eProbabilityOfFit);
     meanRow->addStretch();
     probLayout->addWidget(pMean);
+    // Beside the system's figures, those other programs give for the same dates (errors one sigma).
+    auto *pDispersion = new QWidget;
+    pDispersion->setObjectName(u"pDispersion"_s);
+    auto *dispersionRow = new QHBoxLayout(pDispersion);
+    eMswdConventional = panelEdit(u"eMswdConventional"_s, graph.eMswdConventional);
+    ePChi2 = panelEdit(u"ePChi2"_s, graph.ePChi2);
+    eMeanRandom = panelEdit(u"eMeanRandom"_s, graph.eMeanRandom);
+    eMeanRandomError = panelEdit(u"eMeanRandomError"_s, graph.eMeanRandomError);
+    eDispersion = panelEdit(u"eDispersion"_s, graph.eDispersion);
+    eDispersionError = panelEdit(u"eDispersionError"_s, graph.eDispersionError);
+    // Wide enough for an MSWD in the hundred thousands, however narrow the window.
+    for (QLineEdit *edit : {eMswdConventional, ePChi2, eMeanRandom, eMeanRandomError, eDispersion, eDispersionError})
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(u" 0000000.00"_s) + 12);
+    dispersionRow->addWidget(new QLabel(u"MSWD (conventional)"_s));
+    dispersionRow->addWidget(eMswdConventional);
+    dispersionRow->addWidget(new QLabel(u"p(\u03c7\u00b2)"_s));
+    dispersionRow->addWidget(ePChi2);
+    dispersionRow->addSpacing(12);
+    dispersionRow->addWidget(new QLabel(u"Mean with overdispersion"_s));
+    dispersionRow->addWidget(eMeanRandom);
+    dispersionRow->addWidget(new QLabel(u"+/-"_s));
+    dispersionRow->addWidget(eMeanRandomError);
+    dispersionRow->addSpacing(12);
+    dispersionRow->addWidget(new QLabel(u"Dispersion"_s));
+    dispersionRow->addWidget(eDispersion);
+    dispersionRow->addWidget(new QLabel(u"+/-"_s));
+    dispersionRow->addWidget(eDispersionError);
+    dispersionRow->addWidget(new QLabel(u"Ma   (1 sigma)"_s));
+    dispersionRow->addStretch();
+    probLayout->addWidget(pDispersion);
+    VtChKde = chartOn(tsKde, graph.VtChKde, u"VtChKde"_s, ui);
+    fill(tsKde, VtChKde);
     VtChG = chartOn(tsGalbraith, graph.VtChG, u"VtChG"_s, ui);
     fill(tsGalbraith, VtChG);
     SSDI = new WorkbookView(tsSpreadsheet);

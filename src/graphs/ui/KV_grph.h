@@ -14,8 +14,8 @@ class Interaction;
 class WorkbookView;
 struct DateGraph;
 
-/// The window of "Date grouped by Interpretation": six tabs of charts and the spreadsheet, the panel
-/// of the weighted mean, and Save. Shows a graph the core command filled (the main window runs it).
+/// The window of "Date grouped by Interpretation": its tabs of charts and the spreadsheet, the panel
+/// of the weighted mean with the row of the dispersion statistics, and Save. Shows a graph the core command filled (the main window runs it).
 class TfmKVGraph : public QDialog
 {
     Q_OBJECT
@@ -29,9 +29,10 @@ public:
 
     QPushButton *bbClose, *bbSave;
     QTabWidget *pc1;
-    QWidget *tsDI, *tsProb, *tsGalbraith, *tsSpreadsheet, *tsGrouping, *tsCumGrouping;
-    ChartView *VtChDI, *VtChCum, *VtChG, *VtChDG, *VtChCG;
+    QWidget *tsDI, *tsProb, *tsKde, *tsGalbraith, *tsSpreadsheet, *tsGrouping, *tsCumGrouping;
+    ChartView *VtChDI, *VtChCum, *VtChKde, *VtChG, *VtChDG, *VtChCG;
     QLineEdit *eDate, *eError, *eMSWD, *eProbabilityOfFit;
+    QLineEdit *eMswdConventional, *ePChi2, *eMeanRandom, *eMeanRandomError, *eDispersion, *eDispersionError;
     WorkbookView *SSDI;
 
 protected:
