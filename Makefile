@@ -5,7 +5,10 @@ DATA_DIR ?= $(CURDIR)/.kvdata
 # KV_WERROR=ON makes every compiler warning an error (.ci/run builds so).
 KV_WERROR ?= OFF
 
-.PHONY: run test build setup demo clean
+# `make install PREFIX=...` installs there (default /usr/local; DESTDIR works as usual).
+PREFIX ?= /usr/local
+
+.PHONY: run test build setup demo clean install package
 
 setup:
 	@scripts/setup.sh
@@ -21,6 +24,13 @@ run: build
 
 test: build
 	BUILD_DIR=$(BUILD_DIR) scripts/test.sh
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package kelvora_VERSION_ARCH.deb, in the build folder.
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 clean:
 	rm -rf $(BUILD_DIR)

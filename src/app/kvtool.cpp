@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMap>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -19,7 +20,33 @@ struct VerbEntry
 {
     QString usage;
     VerbFunction function;
+    QMap<QString, bool> options; // every --name the usage shows, and whether it takes a value
 };
+
+// The options a usage line shows: "--name VALUE" takes a value, "[--name]" or "--name" before another
+// option or a bracket is a flag.
+QMap<QString, bool> optionsOf(const QString &usage)
+{
+    QMap<QString, bool> options;
+    const QStringList tokens = usage.split(u' ', Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        QString token = tokens[i];
+        while (token.startsWith(u'['))
+            token.remove(0, 1);
+        if (!token.startsWith(u"--"_s) || token.size() < 3)
+            continue;
+        qsizetype end = 2;
+        while (end < token.size() && (token[end].isLetterOrNumber() || token[end] == u'-'))
+            ++end;
+        const QString name = token.mid(2, end - 2);
+        const bool closed = end < token.size();
+        const QString next = i + 1 < tokens.size() ? tokens[i + 1] : QString();
+        const bool takesValue = !closed && !next.isEmpty() && !next.startsWith(u'[') &&
+                                !next.startsWith(u"--"_s) && !next.startsWith(u'|') && !next.startsWith(u'(');
+        options[name] = options.value(name) || takesValue;
+    }
+    return options;
+}
 
 QMap<QString, VerbEntry> &registry()
 {
@@ -27,18 +54,42 @@ QMap<QString, VerbEntry> &registry()
     return verbs;
 }
 
-void printUsage(QTextStream &err)
+void printUsage(QTextStream &stream)
 {
-    err << "usage: kvtool [--yes|--no|--answers yes,no,...] VERB [ARGS]\n";
+    stream << "usage: kvtool [--yes|--no|--answers yes,no,...] VERB [ARGS]\n"
+              "       kvtool --version | --help | VERB --help\n";
     for (auto it = registry().cbegin(); it != registry().cend(); ++it)
-        err << "  kvtool " << it.key() << ' ' << it->usage << '\n';
+        stream << "  kvtool " << it.key() << ' ' << it->usage << '\n';
+}
+
+bool isHelp(const QString &arg)
+{
+    return arg == u"--help"_s || arg == u"-h"_s;
+}
+
+// Refuses an option the verb's usage does not show, before the verb could take it for a file or an ID.
+void checkOptions(const VerbEntry &verb, const QStringList &args)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (!arg.startsWith(u"--"_s) || arg.size() < 3)
+            continue;
+        const qsizetype equals = arg.indexOf(u'=');
+        const QString name = arg.mid(2, equals < 0 ? -1 : equals - 2);
+        const auto known = verb.options.constFind(name);
+        if (known == verb.options.cend())
+            throw InputError(u"Unknown option: --%1"_s.arg(name));
+        if (*known && equals < 0)
+            ++i; // its value, whatever it looks like
+    }
 }
 
 } // namespace
 
 Verb::Verb(const char *words, const char *usage, VerbFunction function)
 {
-    registry().insert(QString::fromUtf8(words), {QString::fromUtf8(usage), function});
+    const QString text = QString::fromUtf8(usage);
+    registry().insert(QString::fromUtf8(words), {text, function, optionsOf(text)});
 }
 
 QString Context::option(const QString &name, const QString &fallback)
@@ -80,8 +131,11 @@ bool Context::flag(const QString &name)
 
 void Context::expectNoMoreArgs() const
 {
-    if (!args.isEmpty())
-        throw InputError(u"Unexpected argument: %1"_s.arg(args.first()));
+    if (args.isEmpty())
+        return;
+    if (args.first().startsWith(u"--"_s))
+        throw InputError(u"Unknown option: %1"_s.arg(args.first()));
+    throw InputError(u"Unexpected argument: %1"_s.arg(args.first()));
 }
 
 } // namespace kv::tool
@@ -143,19 +197,43 @@ int main(int argc, char *argv[])
         }
     }
     if (chosen.isEmpty()) {
+        if (!args.isEmpty() && kv::tool::isHelp(args.first())) {
+            kv::tool::printUsage(out);
+            return 0;
+        }
+        if (args == QStringList{u"--version"_s}) {
+            out << "kvtool " << KELVORA_VERSION << '\n';
+            return 0;
+        }
+        if (!args.isEmpty()) {
+            QStringList words;
+            for (const QString &arg : std::as_const(args)) {
+                if (arg.startsWith(u'-'))
+                    break;
+                words << arg;
+            }
+            err << "error: " << (words.isEmpty() ? u"Unknown option: %1"_s.arg(args.first())
+                                                 : u"Unknown verb: %1"_s.arg(words.join(u' ')))
+                << '\n';
+        }
         kv::tool::printUsage(err);
         return 2;
     }
 
+    const kv::tool::VerbEntry &verb = *verbs.constFind(chosen);
     kv::tool::Context context{args.mid(wordsTaken), ui, out};
+    if (std::any_of(context.args.cbegin(), context.args.cend(), kv::tool::isHelp)) {
+        out << "usage: kvtool " << chosen << ' ' << verb.usage << '\n';
+        return 0;
+    }
     try {
-        const int rc = verbs.value(chosen).function(context);
+        kv::tool::checkOptions(verb, context.args);
+        const int rc = verb.function(context);
         out.flush();
         return rc;
     } catch (const InputError &e) {
         out.flush();
-        err << "error: " << e.message() << '\n' << "usage: kvtool " << chosen << ' ' << verbs.value(chosen).usage
-            << '\n';
+        err << "error: " << e.message() << '\n' << "usage: kvtool " << chosen << ' ' << verb.usage << '\n';
         return 2;
     } catch (const Error &e) {
         out.flush();

@@ -174,7 +174,7 @@ kv::tool::Verb
     newVerb("record new",
             "[--area A] [--unit U] [--lithology L] [--material M] [--system S] [--approach A] "
             "[--technique T] [--method M] [--interpretation I] [--rank N] [--age-units U] [--date MA] "
-            "[--plus MA] [--minus MA] [--reference SOURCEID] [--no-default-dc]",
+            "[--plus MA] [--minus MA] [--reference SOURCEID] [--no-default-dc] [--results LOC] [--working LOC]",
             &create);
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "data/installation.h"
 #include "data/schema.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -29,6 +31,44 @@ QString userName()
     if (name.isEmpty())
         name = qEnvironmentVariable("USERNAME");
     return name.left(30);
+}
+
+// A location as one word of a shell command.
+QString shellWord(const QString &text)
+{
+    static const QRegularExpression plain(u"^[A-Za-z0-9_./:@%+=,-]+$"_s);
+    if (plain.match(text).hasMatch())
+        return text;
+    return u'\'' + QString(text).replace(u"'"_s, u"'\\''"_s) + u'\'';
+}
+
+bool fileMissing(const QString &location)
+{
+    const QStringList files = DatabaseBackend::forLocation(location).databaseFiles(location);
+    return !files.isEmpty() && !QFileInfo::exists(files.first());
+}
+
+// What to run when neither database file exists yet, as at the first start: kvtool makes them, with
+// the locations named where they are not the default ones. Empty when a database exists or lives on
+// a server, where creating one is the administrator's work.
+QString firstStartAdvice(const QString &results, const QString &working)
+{
+    if (!fileMissing(results) || !fileMissing(working))
+        return {};
+    const DatabaseLocations defaults = defaultLocations();
+    QString options;
+    const auto sameFile = [](const QString &a, const QString &b) {
+        return DatabaseBackend::forLocation(a).databaseFiles(a) == DatabaseBackend::forLocation(b).databaseFiles(b);
+    };
+    if (!sameFile(results, defaults.results))
+        options += u" --results "_s + shellWord(results);
+    if (!sameFile(working, defaults.working))
+        options += u" --working "_s + shellWord(working);
+    return u"No database has been created yet. To look at the demo data, create its databases with\n"
+           u"    kvtool demo%1\n"
+           u"or create empty ones with\n"
+           u"    kvtool init%1\n"
+           u"and start Kelvora again."_s.arg(options);
 }
 
 } // namespace
@@ -174,8 +214,15 @@ void ViewerConnections::defineConnections()
     }
 
     // Neither database is ever created here: a missing one is an error naming it.
-    openExisting(m_dm.KVResults, DatabaseKind::Results);
-    openExisting(m_dm.KVtmp, DatabaseKind::Working);
+    try {
+        openExisting(m_dm.KVResults, DatabaseKind::Results);
+        openExisting(m_dm.KVtmp, DatabaseKind::Working);
+    } catch (const DatabaseError &e) {
+        const QString advice = firstStartAdvice(m_dm.KVResults.location(), m_dm.KVtmp.location());
+        if (advice.isEmpty())
+            throw;
+        throw DatabaseError(e.message() + u"\n\n"_s + advice, e.code(), e.nativeCode());
+    }
     // The acknowledgement texts live in the working database, so they are shown once it is connected.
     if (acknowledge)
         showReferTo(m_dm, onShowReferTo);

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 #include <QUrl>
 
@@ -90,6 +91,8 @@ private slots:
     void otherDatabaseIdKeepsBindings();
     void unreachableDatabase_data();
     void unreachableDatabase();
+    void firstStart_data();
+    void firstStart();
     void undefinedAlias();
 };
 
@@ -293,6 +296,8 @@ void TestConnections::unreachableDatabase()
         QFAIL("an unreachable database was opened");
     } catch (const DatabaseError &e) {
         QVERIFY2(e.message().contains(named), qPrintable(e.message()));
+        // One database is there, or the other is on a server: creating both is not the way out.
+        QVERIFY2(!e.message().contains(u"kvtool"_s), qPrintable(e.message()));
     }
     QVERIFY(!v.dm.Query1->isOpen());
     // The viewer never creates a database it was asked to open.
@@ -306,6 +311,55 @@ void TestConnections::unreachableDatabase()
     }
     v.connections.link();
     QCOMPARE(v.connections.connectionPanelText(), u"Local database"_s);
+    QVERIFY(v.dm.Query1->isOpen());
+}
+
+void TestConnections::firstStart_data()
+{
+    QTest::addColumn<QString>("resultsFolder"); // the LAN results folder under the temporary folder, or local
+    QTest::addColumn<QString>("verb");
+    QTest::addColumn<QString>("options");
+    QTest::newRow("local, demo") << QString() << u"demo"_s << QString();
+    QTest::newRow("local, init") << QString() << u"init"_s << QString();
+    // A folder needing quotes in the shell, where the command must name it.
+    QTest::newRow("LAN folder, demo") << u"lab's results"_s << u"demo"_s << u" --results '%1/lab'\\''s results'"_s;
+}
+
+// No database exists at the first start: the message says which one is missing and the command that
+// makes them, which, run as it is shown, lets the viewer connect.
+void TestConnections::firstStart()
+{
+    QFETCH(QString, resultsFolder);
+    QFETCH(QString, verb);
+    QFETCH(QString, options);
+    Viewer v;
+    QString missing = Connection::resolvePath(defaultLocations().results);
+    if (!resultsFolder.isEmpty()) {
+        const QString folder = v.folders.path() + u'/' + resultsFolder;
+        v.writeSettings({{u"LAN Implementation"_s, u"LanPossible"_s, u"1"_s},
+                         {u"LAN Implementation"_s, u"LanImplementation"_s, u"1"_s},
+                         {u"LAN Implementation"_s, u"ResultsPath"_s, folder}});
+        missing = folder + u"/kelvora.sqlite"_s;
+        options = options.arg(v.folders.path());
+    }
+    v.connections.readSettings();
+    QString message;
+    try {
+        v.connections.defineConnections();
+        QFAIL("a database that does not exist was opened");
+    } catch (const DatabaseError &e) {
+        message = e.message();
+    }
+    QVERIFY2(message.contains(missing), qPrintable(message));
+    const QString command = u"kvtool "_s + verb + options;
+    QVERIFY2(message.contains(u"\n    "_s + command + u'\n'), qPrintable(message));
+    QVERIFY2(message.contains(verb == u"demo"_s ? u"kvtool init"_s : u"kvtool demo"_s), qPrintable(message));
+
+    QProcess shell;
+    shell.start(u"/bin/sh"_s, {u"-c"_s, u"\"$0\""_s + command.mid(6), QStringLiteral(KV_KVTOOL)});
+    QVERIFY(shell.waitForFinished(120000));
+    QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+    v.connections.defineConnections();
     QVERIFY(v.dm.Query1->isOpen());
 }
 
