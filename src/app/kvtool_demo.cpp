@@ -104,6 +104,9 @@ int synth(kv::tool::Context &c)
 }
 
 kv::tool::Verb demoVerb("demo", "[--force] [--if-missing] [--results LOC] [--working LOC]", &demo);
-kv::tool::Verb synthVerb("synth", "--records N [--smnd-samples N [--isochrons]] [--force] [--results LOC] [--working LOC]", &synth);
+kv::tool::Verb
+    synthVerb("synth",
+              "--records N [--smnd-samples N [--isochrons]] [--force] [--results LOC] [--working LOC]",
+              &synth);
 
 } // namespace

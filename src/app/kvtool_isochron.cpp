@@ -49,10 +49,10 @@ QList<kv::FitPoint> readPoints(const QString &path)
         }
         firstLine = false;
         if (!valid)
-            throw kv::FileError(u"%1, line %2: expected four or five numbers \"x,sx,y,sy[,rho]\", found \"%3\""_s
-                                    .arg(path)
-                                    .arg(i + 1)
-                                    .arg(line));
+            throw kv::FileError(
+                u"%1, line %2: expected four or five numbers \"x,sx,y,sy[,rho]\", found \"%3\""_s.arg(path)
+                    .arg(i + 1)
+                    .arg(line));
         points.append({values[0], values[2], values[1], values[3], values.value(4, 0.0)});
     }
     return points;
@@ -88,8 +88,9 @@ int calcIsochron(kv::tool::Context &c)
     return 0;
 }
 
-const kv::tool::Verb isochronVerb("calc isochron",
-                                  "FILE --lambda L  (CSV of x,sx,y,sy[,rho], 1-sigma absolute; a header line allowed)",
-                                  &calcIsochron);
+const kv::tool::Verb
+    isochronVerb("calc isochron",
+                 "FILE --lambda L  (CSV of x,sx,y,sy[,rho], 1-sigma absolute; a header line allowed)",
+                 &calcIsochron);
 
 } // namespace

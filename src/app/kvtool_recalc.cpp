@@ -142,8 +142,8 @@ int convertDecay(kv::tool::Context &c)
     return 0;
 }
 
-kv::tool::Verb recalcVerb("recalc",
-                          "epsilon|model-age|isochron --record ID [--yes|--no] | --all " KV_QUERY_OPTIONS_USAGE, &recalc);
+kv::tool::Verb recalcVerb(
+    "recalc", "epsilon|model-age|isochron --record ID [--yes|--no] | --all " KV_QUERY_OPTIONS_USAGE, &recalc);
 kv::tool::Verb dataShowVerb("data show", "ID [--results LOC] [--working LOC]", &dataShow);
 kv::tool::Verb convertVerb("convert-decay", "--record ID [--results LOC] [--working LOC]", &convertDecay);
 

@@ -23,8 +23,9 @@ LineFit yorkFit(const QList<FitPoint> &points)
         if (!(p.sx > 0) || !(p.sy > 0))
             throw InputError(u"Point %1 of a line fit has no positive error."_s.arg(i + 1));
         if (!(std::abs(p.r) < 1))
-            throw InputError(u"Point %1 of a line fit has an error correlation of %2, outside -1 to 1."_s.arg(i + 1)
-                                 .arg(p.r));
+            throw InputError(
+                u"Point %1 of a line fit has an error correlation of %2, outside -1 to 1."_s.arg(i + 1).arg(
+                    p.r));
         wx[i] = 1 / (p.sx * p.sx);
         wy[i] = 1 / (p.sy * p.sy);
         alpha[i] = std::sqrt(wx[i] * wy[i]);
@@ -36,7 +37,8 @@ LineFit yorkFit(const QList<FitPoint> &points)
     // Ordinary least squares gives the starting slope.
     const double denominator = n * sxx - sx * sx;
     if (denominator == 0)
-        throw InputError(u"The points of a line fit all have the same x: the line is vertical and has no slope."_s);
+        throw InputError(
+            u"The points of a line fit all have the same x: the line is vertical and has no slope."_s);
     double b = (n * sxy - sx * sy) / denominator;
     double xbar = 0, ybar = 0;
     bool settled = false;

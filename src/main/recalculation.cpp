@@ -9,8 +9,8 @@
 #include "data/dataset.h"
 #include "data/dmKV.h"
 #include "data/schema.h"
-#include "main/record_commands.h"
 #include "main/recalculation_isochron.h"
+#include "main/record_commands.h"
 
 #include <QHash>
 #include <QScopeGuard>

@@ -112,22 +112,21 @@ IsochronRecalculation recalculateIsochron(const RecalculationInput &in)
         epsilon = (ratio / (*in.URparam2 - f * *in.URparam1) - 1) * scale;
         epsilonError = scale * ratioError / ratio;
     } else {
-        out.warnings << u"No epsilon value for record %1: the reservoir ratio at %2 Ma is not positive."_s.arg(
-                            in.RecordID)
+        out.warnings << u"No epsilon value for record %1: the reservoir ratio at %2 Ma is not positive."_s
+                            .arg(in.RecordID)
                             .arg(shown(out.age.age, 3));
     }
-    out.record = {{u"IAge"_s, *iAge}, {u"IAgePError"_s, *iError}, {u"IAgeMError"_s, *iError},
+    out.record = {{u"IAge"_s, *iAge},
+                  {u"IAgePError"_s, *iError},
+                  {u"IAgeMError"_s, *iError},
                   {u"DecayConst1"_s, lambda}};
     out.init = {{u"InitRatio"_s, ratio},
                 {u"InitRatioError"_s, ratioError},
                 {u"Epsilon"_s, epsilon},
                 {u"EpsilonError"_s, epsilonError}};
-    out.statistics = {{u"MSWD"_s, *fit.mswd},
-                      {u"NReg"_s, double(out.usable)},
-                      {u"NSamples"_s, out.usable},
-                      {u"DegFreedom"_s, fit.dof},
-                      {u"ProbOfFit"_s, *fit.probability},
-                      {u"ProgName"_s, u"York fit"_s}};
+    out.statistics = {
+        {u"MSWD"_s, *fit.mswd},     {u"NReg"_s, double(out.usable)},    {u"NSamples"_s, out.usable},
+        {u"DegFreedom"_s, fit.dof}, {u"ProbOfFit"_s, *fit.probability}, {u"ProgName"_s, u"York fit"_s}};
     return out;
 }
 

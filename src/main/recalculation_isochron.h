@@ -18,10 +18,10 @@ struct IsochronRecalculation
 {
     QString reason; // not empty: nothing is stored
     LineFit fit;
-    IsochronAge age;       // Ma, 1 sigma
-    int usable = 0;        // samples in the fit
-    QString question;      // the comparison with the stored values, asked before storing one record
-    QStringList warnings;  // shown for one record
+    IsochronAge age;      // Ma, 1 sigma
+    int usable = 0;       // samples in the fit
+    QString question;     // the comparison with the stored values, asked before storing one record
+    QStringList warnings; // shown for one record
     QList<std::pair<QString, QVariant>> record, init, statistics; // of IsoRgr30, IsoInit, IsoStatistics
 };
 

@@ -178,7 +178,8 @@ Reference reference(const QList<FitPoint> &data)
         const double sx = p[i].sx, sy = p[i].sy, rho = p[i].r;
         vb += db[0] * db[0] * sx * sx + db[1] * db[1] * sy * sy + 2 * rho * sx * sy * db[0] * db[1];
         va += da[0] * da[0] * sx * sx + da[1] * da[1] * sy * sy + 2 * rho * sx * sy * da[0] * da[1];
-        cab += da[0] * db[0] * sx * sx + da[1] * db[1] * sy * sy + rho * sx * sy * (da[0] * db[1] + da[1] * db[0]);
+        cab += da[0] * db[0] * sx * sx + da[1] * db[1] * sy * sy +
+               rho * sx * sy * (da[0] * db[1] + da[1] * db[0]);
     }
     r.slopeError = std::sqrt(vb);
     r.interceptError = std::sqrt(va);
@@ -244,7 +245,8 @@ void TestYorkFit::yorksExample()
     QVERIFY(fit.mswd);
     QVERIFY(near(*fit.mswd, 1.4833, 0, 5e-5));
     const double scale = std::sqrt(*fit.mswd);
-    QVERIFY2(near(fit.slopeError * scale, 0.0706, 0, 5e-5), qPrintable(QString::number(fit.slopeError, 'g', 10)));
+    QVERIFY2(near(fit.slopeError * scale, 0.0706, 0, 5e-5),
+             qPrintable(QString::number(fit.slopeError, 'g', 10)));
     QVERIFY2(near(fit.interceptError * scale, 0.3592, 0, 5e-5),
              qPrintable(QString::number(fit.interceptError, 'g', 10)));
     QCOMPARE(fit.n, 10);
@@ -258,14 +260,15 @@ void TestYorkFit::againstIndependent_data()
     QTest::newRow("lunar Rb-Sr, Ocean of Storms") << seed(u"RbSr1.csv"_s);
     QTest::newRow("lunar Sm-Nd, basalt 75075, correlated") << seed(u"SmNd2.csv"_s);
     QTest::newRow("all errors equal") << QList<FitPoint>{{1, 2.1, 0.1, 0.1, 0},
-                                                        {2, 3.9, 0.1, 0.1, 0},
-                                                        {3, 6.2, 0.1, 0.1, 0},
-                                                        {4, 7.8, 0.1, 0.1, 0},
-                                                        {5, 10.3, 0.1, 0.1, 0}};
-    QTest::newRow("strong correlations of both signs") << QList<FitPoint>{{0.10, 0.5120, 0.002, 0.0002, 0.9},
-                                                                          {0.14, 0.5127, 0.003, 0.0001, -0.7},
-                                                                          {0.19, 0.5139, 0.002, 0.0003, 0.5},
-                                                                          {0.25, 0.5146, 0.004, 0.0002, 0.95}};
+                                                         {2, 3.9, 0.1, 0.1, 0},
+                                                         {3, 6.2, 0.1, 0.1, 0},
+                                                         {4, 7.8, 0.1, 0.1, 0},
+                                                         {5, 10.3, 0.1, 0.1, 0}};
+    QTest::newRow("strong correlations of both signs")
+        << QList<FitPoint>{{0.10, 0.5120, 0.002, 0.0002, 0.9},
+                           {0.14, 0.5127, 0.003, 0.0001, -0.7},
+                           {0.19, 0.5139, 0.002, 0.0003, 0.5},
+                           {0.25, 0.5146, 0.004, 0.0002, 0.95}};
 }
 
 void TestYorkFit::againstIndependent()
@@ -273,7 +276,9 @@ void TestYorkFit::againstIndependent()
     QFETCH(QList<FitPoint>, points);
     const LineFit fit = yorkFit(points);
     const Reference r = reference(points);
-    const auto show = [](double a, double b) { return qPrintable(u"%1 against %2"_s.arg(a, 0, 'g', 15).arg(b, 0, 'g', 15)); };
+    const auto show = [](double a, double b) {
+        return qPrintable(u"%1 against %2"_s.arg(a, 0, 'g', 15).arg(b, 0, 'g', 15));
+    };
     QVERIFY2(near(fit.slope, r.slope, 1e-10), show(fit.slope, r.slope));
     QVERIFY2(near(fit.intercept, r.intercept, 1e-10), show(fit.intercept, r.intercept));
     QVERIFY2(near(fit.chi2, r.chi2, 1e-8), show(fit.chi2, r.chi2));
@@ -303,7 +308,8 @@ void TestYorkFit::lunarAges()
     const QList<FitPoint> points = seed(file);
     const Reference r = reference(points);
     const IsochronAge age = isochronAge(yorkFit(points), lambda);
-    QVERIFY2(near(age.age, std::log(1 + r.slope) / lambda / 1e6, 1e-10), qPrintable(QString::number(age.age)));
+    QVERIFY2(near(age.age, std::log(1 + r.slope) / lambda / 1e6, 1e-10),
+             qPrintable(QString::number(age.age)));
     QVERIFY(near(age.error, r.slopeError / (lambda * (1 + r.slope)) / 1e6, 1e-5));
 }
 
@@ -319,8 +325,8 @@ void TestYorkFit::twoPointsAndFlat()
     QVERIFY(two.slopeError > 0 && std::isfinite(two.slopeError));
 
     // A flat isochron: slope 0, age 0, the age error from the slope error alone.
-    const LineFit flat = yorkFit({{0.1, 0.7, 0.001, 0.0001, 0}, {0.2, 0.7, 0.001, 0.0001, 0},
-                                  {0.3, 0.7, 0.001, 0.0001, 0}});
+    const LineFit flat =
+        yorkFit({{0.1, 0.7, 0.001, 0.0001, 0}, {0.2, 0.7, 0.001, 0.0001, 0}, {0.3, 0.7, 0.001, 0.0001, 0}});
     QCOMPARE(flat.slope, 0.0);
     QCOMPARE(*flat.mswd, 0.0);
     QCOMPARE(*flat.probability, 1.0);
@@ -337,17 +343,25 @@ void TestYorkFit::refused_data()
     QTest::addColumn<QString>("message");
     const QList<FitPoint> fine{{1, 1, 0.1, 0.1, 0}, {2, 2.1, 0.1, 0.1, 0}, {3, 2.9, 0.1, 0.1, 0}};
     QTest::newRow("one point") << QList<FitPoint>{{1, 1, 0.1, 0.1, 0}} << 1e-11 << u"at least two points"_s;
-    QTest::newRow("vertical") << QList<FitPoint>{{2, 1, 0.1, 0.1, 0}, {2, 2, 0.1, 0.1, 0}, {2, 3, 0.1, 0.1, 0}}
+    QTest::newRow("vertical") << QList<FitPoint>{{2, 1, 0.1, 0.1, 0},
+                                                 {2, 2, 0.1, 0.1, 0},
+                                                 {2, 3, 0.1, 0.1, 0}}
                               << 1e-11 << u"vertical"_s;
-    QTest::newRow("zero error") << QList<FitPoint>{{1, 1, 0.1, 0.1, 0}, {2, 2, 0, 0.1, 0}, {3, 3, 0.1, 0.1, 0}}
+    QTest::newRow("zero error") << QList<FitPoint>{{1, 1, 0.1, 0.1, 0},
+                                                   {2, 2, 0, 0.1, 0},
+                                                   {3, 3, 0.1, 0.1, 0}}
                                 << 1e-11 << u"Point 2 of a line fit has no positive error"_s;
-    QTest::newRow("correlation of 1") << QList<FitPoint>{{1, 1, 0.1, 0.1, 1}, {2, 2, 0.1, 0.1, 0}, {3, 3, 0.1, 0.1, 0}}
-                                      << 1e-11 << u"Point 1 of a line fit has an error correlation of 1"_s;
-    QTest::newRow("slope -1") << QList<FitPoint>{{1, 5, 0.01, 0.01, 0}, {2, 4, 0.01, 0.01, 0}, {3, 3, 0.01, 0.01, 0}}
+    QTest::newRow("correlation of 1")
+        << QList<FitPoint>{{1, 1, 0.1, 0.1, 1}, {2, 2, 0.1, 0.1, 0}, {3, 3, 0.1, 0.1, 0}} << 1e-11
+        << u"Point 1 of a line fit has an error correlation of 1"_s;
+    QTest::newRow("slope -1") << QList<FitPoint>{{1, 5, 0.01, 0.01, 0},
+                                                 {2, 4, 0.01, 0.01, 0},
+                                                 {3, 3, 0.01, 0.01, 0}}
                               << 1e-11 << u"gives no age"_s;
-    QTest::newRow("slope below -1")
-        << QList<FitPoint>{{1, 5, 0.01, 0.01, 0}, {2, 3, 0.01, 0.01, 0}, {3, 1.1, 0.01, 0.01, 0}} << 1e-11
-        << u"gives no age"_s;
+    QTest::newRow("slope below -1") << QList<FitPoint>{{1, 5, 0.01, 0.01, 0},
+                                                       {2, 3, 0.01, 0.01, 0},
+                                                       {3, 1.1, 0.01, 0.01, 0}}
+                                    << 1e-11 << u"gives no age"_s;
     QTest::newRow("no decay constant") << fine << 0.0 << u"positive decay constant"_s;
 }
 
@@ -387,7 +401,9 @@ void TestYorkFit::kvtool_data()
     const LineFit s = yorkFit(seed(u"SmNd2.csv"_s));
     const IsochronAge a = isochronAge(s, 6.54e-12);
     const auto n = [](double v) { return QString::number(v, 'g', 12); };
-    QTest::newRow("Sm-Nd with rho") << QStringList{u"calc"_s, u"isochron"_s, smNd, u"--lambda"_s, u"6.54e-12"_s} << 0
+    QTest::newRow("Sm-Nd with rho") << QStringList{u"calc"_s, u"isochron"_s, smNd, u"--lambda"_s,
+                                                   u"6.54e-12"_s}
+                                    << 0
                                     << QStringList{u"n 4"_s,
                                                    u"slope "_s + n(s.slope),
                                                    u"slope_error "_s + n(s.slopeError),
@@ -400,38 +416,54 @@ void TestYorkFit::kvtool_data()
                                                    u"age_ma "_s + n(a.age),
                                                    u"age_error_ma "_s + n(a.error)}
                                     << QString();
-    QTest::newRow("York's example: slope below 0") << QStringList{u"calc"_s, u"isochron"_s, write(u"york.csv"_s, york),
-                                                                  u"--lambda=1.42e-11"_s}
-                                                   << 0
-                                                   << QStringList{u"n 10"_s, u"slope -0.4805"_s, u"slope_error 0.0579"_s,
-                                                                  u"intercept 5.4799"_s, u"intercept_error 0.2949"_s,
-                                                                  u"covariance"_s, u"dof 8"_s, u"mswd 1.48"_s, u"p(chi2)"_s,
-                                                                  u"age_ma -4"_s, u"age_error_ma"_s}
-                                                   << QString();
+    QTest::newRow("York's example: slope below 0")
+        << QStringList{u"calc"_s, u"isochron"_s, write(u"york.csv"_s, york), u"--lambda=1.42e-11"_s} << 0
+        << QStringList{u"n 10"_s,
+                       u"slope -0.4805"_s,
+                       u"slope_error 0.0579"_s,
+                       u"intercept 5.4799"_s,
+                       u"intercept_error 0.2949"_s,
+                       u"covariance"_s,
+                       u"dof 8"_s,
+                       u"mswd 1.48"_s,
+                       u"p(chi2)"_s,
+                       u"age_ma -4"_s,
+                       u"age_error_ma"_s}
+        << QString();
     QTest::newRow("two points") << QStringList{u"calc"_s, u"isochron"_s,
-                                               write(u"two.csv"_s, "1,0.1,3,0.2\n4,0.1,9,0.1,0.3\n"), u"--lambda"_s,
-                                               u"1e-11"_s}
-                                << 0
-                                << QStringList{u"n 2"_s, u"slope 2"_s, u"slope_error"_s, u"intercept 1"_s,
-                                               u"intercept_error"_s, u"covariance"_s, u"dof 0"_s, u"mswd none"_s,
-                                               u"p(chi2) none"_s, u"age_ma"_s, u"age_error_ma"_s}
+                                               write(u"two.csv"_s, "1,0.1,3,0.2\n4,0.1,9,0.1,0.3\n"),
+                                               u"--lambda"_s, u"1e-11"_s}
+                                << 0 << QStringList{u"n 2"_s,         u"slope 2"_s,         u"slope_error"_s,
+                                                    u"intercept 1"_s, u"intercept_error"_s, u"covariance"_s,
+                                                    u"dof 0"_s,       u"mswd none"_s,       u"p(chi2) none"_s,
+                                                    u"age_ma"_s,      u"age_error_ma"_s}
                                 << QString();
     QTest::newRow("vertical") << QStringList{u"calc"_s, u"isochron"_s,
-                                             write(u"vertical.csv"_s, "2,0.1,1,0.1\n2,0.1,2,0.1\n2,0.1,3,0.1\n"),
+                                             write(u"vertical.csv"_s,
+                                                   "2,0.1,1,0.1\n2,0.1,2,0.1\n2,0.1,3,0.1\n"),
                                              u"--lambda"_s, u"1e-11"_s}
                               << 2 << QStringList() << u"the line is vertical"_s;
     QTest::newRow("no age") << QStringList{u"calc"_s, u"isochron"_s,
-                                           write(u"steep.csv"_s, "1,0.01,5,0.01\n2,0.01,3,0.01\n3,0.01,1.1,0.01\n"),
+                                           write(u"steep.csv"_s,
+                                                 "1,0.01,5,0.01\n2,0.01,3,0.01\n3,0.01,1.1,0.01\n"),
                                            u"--lambda"_s, u"1e-11"_s}
-                            << 2 << QStringList{u"n 3"_s, u"slope -1.9"_s, u"slope_error"_s, u"intercept"_s,
-                                                u"intercept_error"_s, u"covariance"_s, u"dof 1"_s, u"mswd"_s, u"p(chi2)"_s}
+                            << 2 << QStringList{u"n 3"_s,
+                                                u"slope -1.9"_s,
+                                                u"slope_error"_s,
+                                                u"intercept"_s,
+                                                u"intercept_error"_s,
+                                                u"covariance"_s,
+                                                u"dof 1"_s,
+                                                u"mswd"_s,
+                                                u"p(chi2)"_s}
                             << u"gives no age"_s;
     QTest::newRow("no lambda") << QStringList{u"calc"_s, u"isochron"_s, smNd} << 2 << QStringList()
                                << u"--lambda L"_s;
     QTest::newRow("malformed line") << QStringList{u"calc"_s, u"isochron"_s,
                                                    write(u"bad.csv"_s, "x,sx,y,sy\n1,0.1,2,0.1\n1;2\n"),
                                                    u"--lambda"_s, u"1e-11"_s}
-                                    << 1 << QStringList() << u"bad.csv, line 3: expected four or five numbers"_s;
+                                    << 1 << QStringList()
+                                    << u"bad.csv, line 3: expected four or five numbers"_s;
 }
 
 void TestYorkFit::kvtool()

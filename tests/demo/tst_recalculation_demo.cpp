@@ -208,8 +208,10 @@ void TestRecalculationDemo::isochron_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<double>("lambda");
     for (const QString &b : test::backends()) {
-        QTest::newRow(qPrintable(b + u": Rb-Sr, Ocean of Storms"_s)) << b << u"RbSr"_s << u"RbSr1.csv"_s << 1.42e-11;
-        QTest::newRow(qPrintable(b + u": Sm-Nd, basalt 75075"_s)) << b << u"SmNd"_s << u"SmNd2.csv"_s << 6.54e-12;
+        QTest::newRow(qPrintable(b + u": Rb-Sr, Ocean of Storms"_s))
+            << b << u"RbSr"_s << u"RbSr1.csv"_s << 1.42e-11;
+        QTest::newRow(qPrintable(b + u": Sm-Nd, basalt 75075"_s))
+            << b << u"SmNd"_s << u"SmNd2.csv"_s << 6.54e-12;
     }
 }
 
@@ -238,7 +240,8 @@ void TestRecalculationDemo::isochron()
     QCOMPARE(out.size(), 2);
     QVERIFY2(!out[0].stored.isEmpty(), qPrintable(out[0].line()));
     QVERIFY2(out[1].stored.isEmpty(), qPrintable(out[1].line()));
-    QCOMPARE(demo.scalar(u"select IAge from IsoRgr30 where RecordID = ?"_s, {id}).toInt(), qRound(age * 1000));
+    QCOMPARE(demo.scalar(u"select IAge from IsoRgr30 where RecordID = ?"_s, {id}).toInt(),
+             qRound(age * 1000));
     QCOMPARE(demo.scalar(u"select IAge from IsoRgr30 where RecordID = ?"_s, {model}).toInt(), modelAge);
     const double ratio = demo.scalar(u"select InitRatio from IsoInit where RecordID = ?"_s, {id}).toDouble();
     QVERIFY(std::fabs(ratio - fit.intercept) <= 1e-12);

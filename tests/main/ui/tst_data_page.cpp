@@ -170,7 +170,8 @@ void TestDataPage::isochronThroughTheMenu()
     p.ui.setDefaultAnswer(Interaction::Answer::Yes);
     p.fmRes.EditRecalcIsochronThis->trigger();
     QCOMPARE(p.ui.texts(u"warning"_s),
-             QStringList{u"No isochron age for record 1: a crustal residence (model) age is not an isochron age."_s});
+             QStringList{
+                 u"No isochron age for record 1: a crustal residence (model) age is not an isochron age."_s});
     QCOMPARE(p.ui.texts(u"question"_s), QStringList{});
     QSqlQuery q = p.dm->KVResults.exec(u"select IAge from IsoRgr30 where RecordID = 1"_s);
     QVERIFY(q.next());
