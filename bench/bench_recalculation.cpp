@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Times Edit > Recalculate > "Model ages for all records" (or epsilon) over every record of a database,
-// e.g. after `kvtool synth --records 100000 --smnd-samples 10`. The run stores its results: on a fresh
-// database the model ages are written; a second run reads and computes the same and finds nothing to store.
-//   bench_recalculation LOCATION [epsilon|model-age]
+// Times Edit > Recalculate > "Model ages for all records" (or epsilon, or isochron ages) over every record
+// of a database, e.g. after `kvtool synth --records 100000 --smnd-samples 10` (with --isochrons for the
+// isochron ages). The run stores its results: on a fresh database the model ages are written; a second run
+// reads and computes the same and finds nothing to store. Isochron ages are stored on every run.
+//   bench_recalculation LOCATION [epsilon|model-age|isochron]
 #include "core/scripted_interaction.h"
 #include "data/connection.h"
 #include "data/installation.h"
@@ -37,11 +38,12 @@ int main(int argc, char **argv)
     QStringList args = app.arguments().mid(1);
     QTextStream out(stdout);
     if (args.isEmpty()) {
-        out << "usage: bench_recalculation LOCATION [epsilon|model-age]\n";
+        out << "usage: bench_recalculation LOCATION [epsilon|model-age|isochron]\n";
         return 2;
     }
-    const kv::Recalculation what =
-        args.value(1) == u"epsilon"_s ? kv::Recalculation::EpsilonGamma : kv::Recalculation::ModelAge;
+    const kv::Recalculation what = args.value(1) == u"epsilon"_s    ? kv::Recalculation::EpsilonGamma
+                                   : args.value(1) == u"isochron"_s ? kv::Recalculation::Isochron
+                                                                    : kv::Recalculation::ModelAge;
     try {
         kv::Connection results(u"KVResults"_s);
         results.bind(args[0]);

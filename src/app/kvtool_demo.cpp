@@ -70,11 +70,14 @@ int synth(kv::tool::Context &c)
     const bool force = c.flag(u"force"_s);
     const QString count = c.option(u"records"_s);
     const QString smNdText = c.option(u"smnd-samples"_s, u"0"_s);
+    const bool isochrons = c.flag(u"isochrons"_s);
     c.expectNoMoreArgs();
     bool smNdOk = false;
     const int smNdSamples = smNdText.toInt(&smNdOk);
     if (!smNdOk)
         throw kv::InputError(u"--smnd-samples needs a whole number, not \"%1\"."_s.arg(smNdText));
+    if (isochrons && smNdSamples < 1)
+        throw kv::InputError(u"--isochrons goes with --smnd-samples N."_s);
     bool ok = false;
     const qint64 records = count.toLongLong(&ok);
     if (!ok || records < 0)
@@ -87,7 +90,7 @@ int synth(kv::tool::Context &c)
     try {
         kv::Connection results(u"KVResults"_s), working(u"KVtmp"_s);
         openBoth(locations, results, working);
-        summary = kv::writeSyntheticData(results, records, smNdSamples);
+        summary = kv::writeSyntheticData(results, records, smNdSamples, isochrons);
     } catch (...) {
         removeAfterFailure(locations);
         throw;
@@ -101,6 +104,9 @@ int synth(kv::tool::Context &c)
 }
 
 kv::tool::Verb demoVerb("demo", "[--force] [--if-missing] [--results LOC] [--working LOC]", &demo);
-kv::tool::Verb synthVerb("synth", "--records N [--smnd-samples N] [--force] [--results LOC] [--working LOC]", &synth);
+kv::tool::Verb
+    synthVerb("synth",
+              "--records N [--smnd-samples N [--isochrons]] [--force] [--results LOC] [--working LOC]",
+              &synth);
 
 } // namespace

@@ -50,15 +50,17 @@ int recordID(const QString &text)
 int recalc(kv::tool::Context &c)
 {
     if (c.args.isEmpty())
-        throw kv::InputError(u"Say what to recalculate: epsilon or model-age."_s);
+        throw kv::InputError(u"Say what to recalculate: epsilon, model-age or isochron."_s);
     const QString kind = c.args.takeFirst();
     kv::Recalculation what = kv::Recalculation::EpsilonGamma;
     if (kind == u"epsilon"_s)
         what = kv::Recalculation::EpsilonGamma;
     else if (kind == u"model-age"_s)
         what = kv::Recalculation::ModelAge;
+    else if (kind == u"isochron"_s)
+        what = kv::Recalculation::Isochron;
     else
-        throw kv::InputError(u"Unknown recalculation \"%1\": epsilon or model-age."_s.arg(kind));
+        throw kv::InputError(u"Unknown recalculation \"%1\": epsilon, model-age or isochron."_s.arg(kind));
     const QString record = c.option(u"record"_s);
     const bool all = c.flag(u"all"_s);
     if (record.isEmpty() == !all)
@@ -140,8 +142,8 @@ int convertDecay(kv::tool::Context &c)
     return 0;
 }
 
-kv::tool::Verb recalcVerb("recalc",
-                          "epsilon|model-age --record ID | --all " KV_QUERY_OPTIONS_USAGE, &recalc);
+kv::tool::Verb recalcVerb(
+    "recalc", "epsilon|model-age|isochron --record ID [--yes|--no] | --all " KV_QUERY_OPTIONS_USAGE, &recalc);
 kv::tool::Verb dataShowVerb("data show", "ID [--results LOC] [--working LOC]", &dataShow);
 kv::tool::Verb convertVerb("convert-decay", "--record ID [--results LOC] [--working LOC]", &convertDecay);
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calc/york_fit.h"
 
+#include "calc/statistics.h"
 #include "core/errors.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -12,14 +14,18 @@ namespace kv {
 LineFit yorkFit(const QList<FitPoint> &points)
 {
     const qsizetype n = points.size();
-    if (n < 3)
-        throw InputError(u"A line fit needs at least three points, not %1."_s.arg(n));
+    if (n < 2)
+        throw InputError(u"A line fit needs at least two points, not %1."_s.arg(n));
     QList<double> wx(n), wy(n), alpha(n), weight(n), beta(n);
     double sx = 0, sy = 0, sxx = 0, sxy = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const FitPoint &p = points[i];
         if (!(p.sx > 0) || !(p.sy > 0))
             throw InputError(u"Point %1 of a line fit has no positive error."_s.arg(i + 1));
+        if (!(std::abs(p.r) < 1))
+            throw InputError(
+                u"Point %1 of a line fit has an error correlation of %2, outside -1 to 1."_s.arg(i + 1).arg(
+                    p.r));
         wx[i] = 1 / (p.sx * p.sx);
         wy[i] = 1 / (p.sy * p.sy);
         alpha[i] = std::sqrt(wx[i] * wy[i]);
@@ -31,10 +37,12 @@ LineFit yorkFit(const QList<FitPoint> &points)
     // Ordinary least squares gives the starting slope.
     const double denominator = n * sxx - sx * sx;
     if (denominator == 0)
-        throw InputError(u"The points of a line fit all have the same x."_s);
+        throw InputError(
+            u"The points of a line fit all have the same x: the line is vertical and has no slope."_s);
     double b = (n * sxy - sx * sy) / denominator;
     double xbar = 0, ybar = 0;
-    for (int iteration = 0; iteration < 200; ++iteration) {
+    bool settled = false;
+    for (int iteration = 0; iteration < 200 && !settled; ++iteration) {
         double sw = 0, swx = 0, swy = 0;
         for (qsizetype i = 0; i < n; ++i) {
             weight[i] = wx[i] * wy[i] / (wx[i] + b * b * wy[i] - 2 * b * points[i].r * alpha[i]);
@@ -52,13 +60,20 @@ LineFit yorkFit(const QList<FitPoint> &points)
             bottom += weight[i] * beta[i] * u;
         }
         const double next = top / bottom;
-        const bool converged = std::abs(next - b) <= 1e-15 * std::max(1.0, std::abs(b));
+        if (!std::isfinite(next))
+            throw InputError(u"The line fit found no slope for these points."_s);
+        const double change = std::abs(next - b);
         b = next;
-        if (converged)
-            break;
+        settled = change <= 1e-15 * std::max(1.0, std::abs(b));
+        // Stepping in the last digits for the whole run is settled too.
+        if (iteration == 199 && change <= 1e-10 * std::max(1.0, std::abs(b)))
+            settled = true;
     }
+    if (!settled)
+        throw InputError(u"The line fit did not settle on a slope in 200 steps."_s);
     LineFit fit;
     fit.n = int(n);
+    fit.dof = int(n) - 2;
     fit.slope = b;
     fit.intercept = ybar - b * xbar;
     double sw = 0, swAdjusted = 0;
@@ -76,8 +91,26 @@ LineFit yorkFit(const QList<FitPoint> &points)
     }
     fit.slopeError = std::sqrt(1 / su2);
     fit.interceptError = std::sqrt(1 / sw + adjustedMean * adjustedMean / su2);
-    fit.mswd = chi2 / double(n - 2);
+    fit.covariance = -adjustedMean / su2;
+    fit.chi2 = chi2;
+    if (fit.dof > 0) {
+        fit.mswd = chi2 / fit.dof;
+        fit.probability = calc::ChiSquareUpperTail(chi2, fit.dof);
+    }
     return fit;
+}
+
+IsochronAge isochronAge(const LineFit &fit, double lambda)
+{
+    if (!(lambda > 0))
+        throw InputError(u"An isochron age needs a positive decay constant, not %1."_s.arg(lambda));
+    if (!(fit.slope > -1))
+        throw InputError(u"An isochron of slope %1 gives no age: ln(1 + slope) needs a slope above -1."_s.arg(
+            fit.slope, 0, 'g', 6));
+    IsochronAge a;
+    a.age = std::log1p(fit.slope) / lambda / 1e6;
+    a.error = fit.slopeError / (lambda * (1 + fit.slope)) / 1e6;
+    return a;
 }
 
 } // namespace kv

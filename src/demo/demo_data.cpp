@@ -603,7 +603,7 @@ int writeIsochron(Writers &w, const IsochronExample &ex, int recordId)
              u"Isochron age from a York fit of the %1 analyses of the publication"_s.arg(points.size())});
         for (const QString &sampleNo : samples)
             w.smpReg.add({recordId, ex.system, sampleNo, frac, u"Y"_s});
-        w.statistics.add({recordId, fit.mswd, double(points.size()), int(points.size()),
+        w.statistics.add({recordId, fit.mswd.value_or(0), double(points.size()), int(points.size()),
                           int(points.size() - 2), QVariant(), QVariant(), u"York fit"_s});
         w.init.add({recordId, r0, r0Error, epsilon, epsilonError, QVariant(), QVariant(), QVariant(),
                     approach == u"DM"_s ? QVariant(ex.model) : QVariant()});

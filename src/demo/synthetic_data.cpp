@@ -153,7 +153,7 @@ private:
 
 } // namespace
 
-SyntheticSummary writeSyntheticData(Connection &db, qint64 records, int smNdSamples)
+SyntheticSummary writeSyntheticData(Connection &db, qint64 records, int smNdSamples, bool isochrons)
 {
     if (smNdSamples < 0 || smNdSamples > 10000)
         throw InputError(u"The number of Sm-Nd samples per record must lie between 0 and 10000, not %1."_s.arg(
@@ -263,7 +263,7 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records, int smNdSamp
                                           [](const SystemProfile &p) { return p.system == u"SmNd"_s; });
     Q_ASSERT(smNdProfile != profiles().cend());
     const SystemProfile &smNd = *smNdProfile;
-    const QString dm = u"DM"_s;
+    const QString dm = isochrons ? u"Iso"_s : u"DM"_s;
     for (qint64 id = 1; id <= records; ++id) {
         const SystemProfile &p = smNdSamples > 0 ? smNd : profiles()[random.pick(systemWeights)];
         const QString &approach = smNdSamples > 0 ? dm : random.pick(p.approaches);
@@ -272,6 +272,8 @@ SyntheticSummary writeSyntheticData(Connection &db, qint64 records, int smNdSamp
             interpretation = u"CrsRs"_s;
         else if (approach == u"MdlRa"_s)
             interpretation = u"MdlR0"_s;
+        else if (smNdSamples > 0)
+            interpretation = u"Empl"_s;
         else
             interpretation = random.pick(interpretations);
         const QString &technique = random.pick(p.techniques);

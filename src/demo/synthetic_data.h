@@ -16,7 +16,9 @@ struct SyntheticSummary
 /// records with their details, samples and some raw data. The same count always gives the same rows.
 /// Everything goes in one transaction. With smNdSamples above 0, every record is instead a Sm-Nd
 /// depleted-mantle model age (CrsRs, DM) with that many included samples whose ratios give model ages
-/// near a record's own age, for timing the recalculations.
-SyntheticSummary writeSyntheticData(Connection &results, qint64 records, int smNdSamples = 0);
+/// near a record's own age, for timing the recalculations; with isochrons as well, each such record is
+/// a Sm-Nd isochron (Iso, Empl) of those samples instead.
+SyntheticSummary writeSyntheticData(Connection &results, qint64 records, int smNdSamples = 0,
+                                    bool isochrons = false);
 
 } // namespace kv

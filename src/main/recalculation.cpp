@@ -9,6 +9,7 @@
 #include "data/dataset.h"
 #include "data/dmKV.h"
 #include "data/schema.h"
+#include "main/recalculation_isochron.h"
 #include "main/record_commands.h"
 
 #include <QHash>
@@ -385,8 +386,11 @@ public:
     }
     void age(int recordID, int iAge, int iError)
     {
-        write(u"IsoRgr30"_s, true, recordID,
-              {{u"IAge"_s, iAge}, {u"IAgePError"_s, iError}, {u"IAgeMError"_s, iError}});
+        record(recordID, {{u"IAge"_s, iAge}, {u"IAgePError"_s, iError}, {u"IAgeMError"_s, iError}});
+    }
+    void record(int recordID, const QList<std::pair<QString, QVariant>> &fields)
+    {
+        write(u"IsoRgr30"_s, true, recordID, fields);
     }
     void flush()
     {
@@ -763,6 +767,26 @@ RecalculationOutcome modelAge(const RecalculationInput &in, const Run &run)
     return o;
 }
 
+RecalculationOutcome isochron(const RecalculationInput &in, const Run &run)
+{
+    const IsochronRecalculation r = recalculateIsochron(in);
+    if (!r.reason.isEmpty()) {
+        run.say(u"No isochron age for record %1: %2."_s.arg(in.RecordID).arg(r.reason));
+        return nothing(in, r.reason);
+    }
+    if (!run.confirm(r.question))
+        return nothing(in, u"answered No"_s);
+    for (const QString &warning : r.warnings)
+        run.say(warning);
+    run.writer.record(in.RecordID, r.record);
+    run.writer.initRatio(in, r.init);
+    run.writer.statistics(in, r.statistics);
+    RecalculationOutcome o;
+    o.RecordID = in.RecordID;
+    o.stored = r.record + r.init + r.statistics;
+    return o;
+}
+
 QString shownValue(const QVariant &v)
 {
     if (v.isNull())
@@ -818,7 +842,7 @@ QList<RecalculationOutcome> recalculateRecords(Connection &results, Interaction 
                               ? forEachInputAlongside
                               : forEachInput;
         // Model ages take no error correlation.
-        read(results, ids, what == Recalculation::EpsilonGamma, [&](const RecalculationInput &in) {
+        read(results, ids, what != Recalculation::ModelAge, [&](const RecalculationInput &in) {
             current = in.RecordID;
             if (log) {
                 log->clear();
@@ -828,7 +852,8 @@ QList<RecalculationOutcome> recalculateRecords(Connection &results, Interaction 
             if (++k % ProgressStep == 0 || scope == RecalculationScope::ThisRecord)
                 ui.progress(scope == RecalculationScope::ThisRecord ? u"Calculating ..."_s : QString::number(k));
             outcomes.insert(in.RecordID, what == Recalculation::EpsilonGamma ? epsilonGamma(in, run)
-                                                                              : modelAge(in, run));
+                                         : what == Recalculation::ModelAge   ? modelAge(in, run)
+                                                                             : isochron(in, run));
         });
         writer.flush();
         transaction.commit();

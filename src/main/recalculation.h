@@ -15,7 +15,7 @@ class Interaction;
 class TdmKVResults;
 
 /// Which command of Edit > Recalculate runs.
-enum class Recalculation { EpsilonGamma, ModelAge };
+enum class Recalculation { EpsilonGamma, ModelAge, Isochron };
 /// The record shown, asking before storing and warning about failed samples; or every record of the
 /// query, storing without asking, in one transaction.
 enum class RecalculationScope { ThisRecord, AllRecords };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recalculations on the demo's lunar Rb-Sr and Sm-Nd samples, checked against a calculation written
 // here from the published formulas and the seed files themselves, not from the database or the code.
+#include "calc/york_fit.h"
 #include "core/scripted_interaction.h"
 #include "data/installation.h"
 #include "demo/demo_data.h"
@@ -106,6 +107,8 @@ private slots:
     void initialRatio();
     void modelAge_data() { test::addBackendRows(); }
     void modelAge();
+    void isochron_data();
+    void isochron();
 };
 
 void TestRecalculationDemo::initialRatio_data()
@@ -196,6 +199,57 @@ void TestRecalculationDemo::modelAge()
     QCOMPARE(demo.scalar(u"select Model from IsoInit where RecordID = ?"_s, {id}).toString(), u"DM (Liew 1988)"_s);
     QCOMPARE(demo.scalar(u"select NSamples from IsoStatistics where RecordID = ?"_s, {id}).toInt(),
              int(ages.size()));
+}
+
+void TestRecalculationDemo::isochron_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("system");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<double>("lambda");
+    for (const QString &b : test::backends()) {
+        QTest::newRow(qPrintable(b + u": Rb-Sr, Ocean of Storms"_s))
+            << b << u"RbSr"_s << u"RbSr1.csv"_s << 1.42e-11;
+        QTest::newRow(qPrintable(b + u": Sm-Nd, basalt 75075"_s))
+            << b << u"SmNd"_s << u"SmNd2.csv"_s << 6.54e-12;
+    }
+}
+
+void TestRecalculationDemo::isochron()
+{
+    // Every analysis of the publication is an included sample of the model-ratio record, its correlation
+    // read where the file has one: the stored fit is the fit of the seed file.
+    QFETCH(QString, backend);
+    QFETCH(QString, system);
+    QFETCH(QString, file);
+    QFETCH(double, lambda);
+    Demo demo(backend);
+    const int id = demo.record(system, u"MdlR0"_s, u"MdlRa"_s);
+    const int model = demo.record(u"SmNd"_s, u"CrsRs"_s, u"DM"_s);
+    QVERIFY(id > 0 && model > 0);
+    const int modelAge = demo.scalar(u"select IAge from IsoRgr30 where RecordID = ?"_s, {model}).toInt();
+    QList<FitPoint> points;
+    for (const Row &p : seed(file))
+        points << FitPoint{p.x, p.y, p.sx, p.sy, p.r};
+    const LineFit fit = yorkFit(points);
+    const double age = std::log(1 + fit.slope) / lambda / 1e6;
+
+    ScriptedInteraction ui;
+    const QList<RecalculationOutcome> out = recalculateRecords(demo.results, ui, Recalculation::Isochron,
+                                                               RecalculationScope::AllRecords, {id, model});
+    QCOMPARE(out.size(), 2);
+    QVERIFY2(!out[0].stored.isEmpty(), qPrintable(out[0].line()));
+    QVERIFY2(out[1].stored.isEmpty(), qPrintable(out[1].line()));
+    QCOMPARE(demo.scalar(u"select IAge from IsoRgr30 where RecordID = ?"_s, {id}).toInt(),
+             qRound(age * 1000));
+    QCOMPARE(demo.scalar(u"select IAge from IsoRgr30 where RecordID = ?"_s, {model}).toInt(), modelAge);
+    const double ratio = demo.scalar(u"select InitRatio from IsoInit where RecordID = ?"_s, {id}).toDouble();
+    QVERIFY(std::fabs(ratio - fit.intercept) <= 1e-12);
+    QCOMPARE(demo.scalar(u"select DegFreedom from IsoStatistics where RecordID = ?"_s, {id}).toInt(),
+             int(points.size()) - 2);
+    QVERIFY(std::fabs(demo.scalar(u"select MSWD from IsoStatistics where RecordID = ?"_s, {id}).toDouble() -
+                      *fit.mswd) <= 1e-9 * *fit.mswd);
+    QCOMPARE(ui.messages(), QStringList{});
 }
 
 QTEST_GUILESS_MAIN(TestRecalculationDemo)

@@ -2,6 +2,7 @@
 // Edit > Recalculate (epsilon/gamma, model ages), the raw isotope data panel and the decay-constant
 // conversion, on small real databases (SQLite, and PostgreSQL when a test server is given). Expected
 // values are worked out here from the formulas, not by the routines under test.
+#include "calc/york_fit.h"
 #include "core/scripted_interaction.h"
 #include "data/dmKV.h"
 #include "data/dmSmpData.h"
@@ -190,7 +191,9 @@ private slots:
     void epsilon();
     void modelAge_data();
     void modelAge();
-    void allRecordsIsOneTransaction_data() { test::addBackendRows(); }
+    void isochron_data();
+    void isochron();
+    void allRecordsIsOneTransaction_data();
     void allRecordsIsOneTransaction();
     void readFailureEndsTheRun_data() { test::addBackendRows(); }
     void readFailureEndsTheRun();
@@ -428,13 +431,141 @@ void TestRecalculation::modelAge()
     }
 }
 
+void TestRecalculation::isochron_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("interp");
+    QTest::addColumn<QString>("approach");
+    QTest::addColumn<QString>("samples");
+    QTest::addColumn<bool>("single");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("reason");  // empty: stored
+    QTest::addColumn<QString>("message"); // the first message shown, up to its end or to "%"
+    // About 1000 Ma (f = 0.00656), scattered a little; one sample excluded and far off the line, one with
+    // percent errors (0.3 % and 0.002 %), one with an error correlation.
+    const QString line = u"Y 0.10 0.0005 0.511660 0.00001; N 0.12 0.0005 0.6 0.00001; "
+                         u"Y 0.15 0.3 0.511980 0.002 1 1; Y 0.20 0.0005 0.512316 0.00001 0 0 0.4; "
+                         u"Y 0.25 0.0005 0.512640 0.00001"_s;
+    const QString two = u"Y 0.10 0.0005 0.511660 0.00001; N 0.15 0.0005 0.511980 0.00001; "
+                        u"Y 0.20 0.0005 0.512316 0.00001; Y 0.25 0 0.512640 0.00001"_s;
+    for (const QString &b : test::backends()) {
+        const auto row = [&](const QString &name) -> QTestData & {
+            return QTest::newRow(qPrintable(b + u": "_s + name));
+        };
+        row(u"all records"_s) << b << u"MdlR0"_s << u"MdlRa"_s << line << false << false << QString()
+                              << QString();
+        row(u"approach Iso reads its own roles"_s)
+            << b << u"Empl"_s << u"Iso"_s << line << false << false << QString() << QString();
+        row(u"one record, Yes"_s) << b << u"Empl"_s << u"MdlRa"_s << line << true << true << QString()
+                                  << u"question: Isochron of 4 samples: age %"_s;
+        row(u"one record, No"_s) << b << u"Empl"_s << u"MdlRa"_s << line << true << false << u"answered No"_s
+                                 << u"question: Isochron of 4 samples: age %"_s;
+        row(u"two usable samples"_s)
+            << b << u"Empl"_s << u"MdlRa"_s << two << true << true << u"at least three included samples"_s
+            << u"warning: No isochron age for record 7: an isochron needs at least three "
+               u"included samples with values and errors, and the record has 2."_s;
+        row(u"model age left alone"_s)
+            << b << u"CrsRs"_s << u"DM"_s << line << false << true << u"not an isochron age"_s << QString();
+    }
+}
+
+void TestRecalculation::isochron()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, interp);
+    QFETCH(QString, approach);
+    QFETCH(QString, samples);
+    QFETCH(bool, single);
+    QFETCH(bool, yes);
+    QFETCH(QString, reason);
+    QFETCH(QString, message);
+
+    Fixture fx(backend);
+    QList<Sample> list = parseSamples(samples);
+    // The expected fit, from the samples as given: percent errors made absolute, excluded ones left out.
+    QList<FitPoint> points;
+    for (const Sample &s : std::as_const(list))
+        if (s.included && s.sx > 0 && s.sy > 0)
+            points << FitPoint{s.x, s.y, s.xt == 1 ? s.sx * s.x / 100 : s.sx,
+                               s.yt == 1 ? s.sy * s.y / 100 : s.sy, s.r};
+    // Approach Iso of the fixture reads X from the variable the others read Y from (and the errors alike).
+    if (approach == u"Iso"_s)
+        for (Sample &s : list)
+            std::swap(s.x, s.y);
+    fx.addRecord(7, u"TSm"_s, interp, approach, 1000, list);
+    fx.dm.KVResults.exec(
+        u"insert into IsoInit (RecordID, InitRatio, InitRatioError) values (7, 0.5110, 0.0002)"_s);
+    fx.ui.setDefaultAnswer(yes ? Interaction::Answer::Yes : Interaction::Answer::No);
+    fx.query(u"RecordID = 7"_s);
+    const RecalculationOutcome o =
+        single ? recalculateThisRecord(fx.dm, fx.ui, Recalculation::Isochron)
+               : recalculateAllRecords(fx.dm, fx.ui, Recalculation::Isochron).value(0);
+    const QStringList messages = fx.ui.messages();
+    if (message.isEmpty()) {
+        QCOMPARE(messages, QStringList{});
+    } else {
+        QVERIFY(!messages.isEmpty());
+        QVERIFY2(messages[0].startsWith(message.section(u'%', 0, 0)), qPrintable(messages[0]));
+    }
+    if (!reason.isEmpty()) {
+        QVERIFY2(o.stored.isEmpty() && o.reason.contains(reason), qPrintable(o.line()));
+        QCOMPARE(fx.scalar(u"select IAge from IsoRgr30 where RecordID = 7"_s).toInt(), 1000000);
+        QCOMPARE(fx.scalar(u"select InitRatio from IsoInit where RecordID = 7"_s).toDouble(), 0.5110);
+        QCOMPARE(fx.scalar(u"select count(*) from IsoStatistics"_s).toInt(), 0);
+        return;
+    }
+    QVERIFY2(!o.stored.isEmpty(), qPrintable(o.line()));
+    const LineFit fit = yorkFit(points);
+    const double f = fit.slope, age = std::log1p(f) / lambda / 1e6;
+    const double ageError = 1.96 * fit.slopeError / (lambda * (1 + f)) / 1e6;
+    QCOMPARE(fx.scalar(u"select IAge from IsoRgr30 where RecordID = 7"_s).toInt(), qRound(age * 1000));
+    QCOMPARE(fx.scalar(u"select IAgePError from IsoRgr30 where RecordID = 7"_s).toInt(),
+             qRound(ageError * 1000));
+    QCOMPARE(fx.scalar(u"select IAgeMError from IsoRgr30 where RecordID = 7"_s).toInt(),
+             qRound(ageError * 1000));
+    const auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * std::fabs(b); };
+    const double ratio = fx.scalar(u"select InitRatio from IsoInit where RecordID = 7"_s).toDouble();
+    QVERIFY2(near(ratio, fit.intercept), qPrintable(QString::number(ratio, 'g', 15)));
+    QVERIFY(near(fx.scalar(u"select InitRatioError from IsoInit where RecordID = 7"_s).toDouble(),
+                 1.96 * fit.interceptError));
+    const double reservoir = urDaughter - f * urParent;
+    QVERIFY(near(fx.scalar(u"select Epsilon from IsoInit where RecordID = 7"_s).toDouble(),
+                 (fit.intercept / reservoir - 1) * urScale));
+    QVERIFY(near(fx.scalar(u"select MSWD from IsoStatistics where RecordID = 7"_s).toDouble(), *fit.mswd));
+    QVERIFY(near(fx.scalar(u"select ProbOfFit from IsoStatistics where RecordID = 7"_s).toDouble(),
+                 *fit.probability));
+    QCOMPARE(fx.scalar(u"select DegFreedom from IsoStatistics where RecordID = 7"_s).toInt(), 2);
+    QCOMPARE(fx.scalar(u"select NSamples from IsoStatistics where RecordID = 7"_s).toInt(), 4);
+    if (single) {
+        // The question sets the new values beside the stored ones.
+        QVERIFY2(messages[0].contains(u"(stored 1000.000 Ma)"_s) &&
+                     messages[0].contains(u"(stored 0.511000 \u00b1 0.000200)"_s) &&
+                     messages[0].contains(u"age %1 \u00b1"_s.arg(qRound(age * 1000) * 0.001, 0, 'f', 3)),
+                 qPrintable(messages[0]));
+    }
+}
+
+void TestRecalculation::allRecordsIsOneTransaction_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<Recalculation>("what");
+    for (const QString &b : test::backends()) {
+        QTest::newRow(qPrintable(b + u": epsilon"_s)) << b << Recalculation::EpsilonGamma;
+        QTest::newRow(qPrintable(b + u": isochron"_s)) << b << Recalculation::Isochron;
+    }
+}
+
 void TestRecalculation::allRecordsIsOneTransaction()
 {
     QFETCH(QString, backend);
+    QFETCH(Recalculation, what);
     Fixture fx(backend);
-    const QList<Sample> one{good};
-    fx.addRecord(7, u"TSm"_s, u"MdlR0"_s, u"MdlRa"_s, 3850, one);
-    fx.addRecord(8, u"TSm"_s, u"MdlR0"_s, u"MdlRa"_s, 3850, one);
+    // Three samples on an isochron near 1000 Ma; the epsilon command takes their mean model ratio.
+    const QList<Sample> samples =
+        parseSamples(u"Y 0.10 0.0005 0.511656 0.00001; Y 0.15 0.0005 0.511984 0.00001; "
+                     u"Y 0.20 0.0005 0.512312 0.00001"_s);
+    fx.addRecord(7, u"TSm"_s, u"MdlR0"_s, u"MdlRa"_s, 3850, samples);
+    fx.addRecord(8, u"TSm"_s, u"MdlR0"_s, u"MdlRa"_s, 3850, samples);
     // 7 has its statistics row and is written by updates; 8 needs a new one, which the server refuses.
     fx.dm.KVResults.exec(u"insert into IsoStatistics (RecordID, MSWD) values (7, 1.5)"_s);
     if (fx.dm.KVResults.backend() == Backend::SQLite) {
@@ -447,9 +578,10 @@ void TestRecalculation::allRecordsIsOneTransaction()
                              u"execute function refuse()"_s);
     }
     fx.query(u"RecordID in (7, 8)"_s);
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, recalculateAllRecords(fx.dm, fx.ui, Recalculation::EpsilonGamma));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, recalculateAllRecords(fx.dm, fx.ui, what));
     QCOMPARE(fx.scalar(u"select count(*) from IsoInit"_s).toInt(), 0);
     QVERIFY(fx.scalar(u"select NSamples from IsoStatistics where RecordID = 7"_s).isNull());
+    QCOMPARE(fx.scalar(u"select count(*) from IsoRgr30 where IAge = 3850000"_s).toInt(), 2);
     QVERIFY(!fx.ui.isBusy());
 }
 

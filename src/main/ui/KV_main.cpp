@@ -401,6 +401,8 @@ void TfmRes::buildMenu()
     EditRecalcModelThis = item(mnRecalculate, u"Model age for this record"_s);
     EditRecalcEpsilonAll = item(mnRecalculate, u"Epsilon/Gamma for all records"_s);
     EditRecalcModelAll = item(mnRecalculate, u"Model ages for all records"_s);
+    EditRecalcIsochronThis = item(mnRecalculate, u"Isochron age for this record"_s);
+    EditRecalcIsochronAll = item(mnRecalculate, u"Isochron age for all records"_s);
 
     // The menu title itself runs the query.
     QueryExecute = bar->addAction(u"&Query"_s);

@@ -94,6 +94,8 @@ public:
     void Modelageforthisrecord1Click();
     void EpsilonGammaforallrecords1Click();
     void Modelagesforallrecords1Click();
+    void IsochronAgeThisRecordClick();
+    void IsochronAgeAllRecordsClick();
     void ConvertToCurrentDecayConstantsClick();
     void bShowRawIsotopeDataClick();
     PageData *dataPage() const { return m_data; }
@@ -127,7 +129,7 @@ public:
     QAction *FileExportExcel, *FileExportGIS, *FileExportStratTable, *FileImportExcel, *FilePrint, *FileExit;
     QAction *EditNewRecord, *EditDeleteRecord, *EditNextRecordID, *EditEquivalentTDM, *EditLookupTables,
         *EditUpdateGroupList, *EditConvertDecayConstants, *EditRecalcEpsilonThis, *EditRecalcModelThis,
-        *EditRecalcEpsilonAll, *EditRecalcModelAll;
+        *EditRecalcEpsilonAll, *EditRecalcModelAll, *EditRecalcIsochronThis, *EditRecalcIsochronAll;
     QAction *QueryExecute;
     QAction *GraphDateByInterpretation, *GraphRatios, *GraphRatiosGrouped, *GraphMap, *GraphClosureT;
     QAction *OptionsClassification, *OptionsLinkLAN;

@@ -33,6 +33,8 @@ void TfmRes::buildDataPage()
         {EditRecalcModelThis, &TfmRes::Modelageforthisrecord1Click},
         {EditRecalcEpsilonAll, &TfmRes::EpsilonGammaforallrecords1Click},
         {EditRecalcModelAll, &TfmRes::Modelagesforallrecords1Click},
+        {EditRecalcIsochronThis, &TfmRes::IsochronAgeThisRecordClick},
+        {EditRecalcIsochronAll, &TfmRes::IsochronAgeAllRecordsClick},
         {EditConvertDecayConstants, &TfmRes::ConvertToCurrentDecayConstantsClick}};
     for (const auto &[action, handler] : items) {
         action->setEnabled(true);
@@ -124,6 +126,27 @@ void TfmRes::Modelagesforallrecords1Click()
             throw;
         }
         pgChecks->Memo2->setPlainText(log.join(u'\n'));
+    });
+}
+
+void TfmRes::IsochronAgeThisRecordClick()
+{
+    if (!m_dm)
+        return;
+    command([this] {
+        closeSampleData();
+        recalculateThisRecord(*m_dm, *m_ui, Recalculation::Isochron);
+    });
+}
+
+void TfmRes::IsochronAgeAllRecordsClick()
+{
+    if (!m_dm)
+        return;
+    command([this] {
+        closeSampleData();
+        const ControlsDisabled still(*m_dm);
+        recalculateAllRecords(*m_dm, *m_ui, Recalculation::Isochron);
     });
 }
 

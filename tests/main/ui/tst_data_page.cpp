@@ -99,6 +99,7 @@ private slots:
     void showDataFollowsTheSampleGrid();
     void recordWithoutSamples();
     void modelAgeThroughTheMenu();
+    void isochronThroughTheMenu();
 };
 
 void TestDataPage::showDataFollowsTheSampleGrid()
@@ -157,6 +158,24 @@ void TestDataPage::modelAgeThroughTheMenu()
     QSqlQuery q = p.dm->KVResults.exec(u"select IAge from IsoRgr30 where RecordID = 1"_s);
     QVERIFY(q.next());
     QVERIFY(q.value(0).toInt() != 1000000);
+    QCOMPARE(p.ui.texts(u"error"_s), QStringList{});
+}
+
+void TestDataPage::isochronThroughTheMenu()
+{
+    // The record is a model age: the command says so and stores nothing.
+    Program p;
+    p.showRecord(1);
+    QVERIFY(p.fmRes.EditRecalcIsochronThis->isEnabled() && p.fmRes.EditRecalcIsochronAll->isEnabled());
+    p.ui.setDefaultAnswer(Interaction::Answer::Yes);
+    p.fmRes.EditRecalcIsochronThis->trigger();
+    QCOMPARE(p.ui.texts(u"warning"_s),
+             QStringList{
+                 u"No isochron age for record 1: a crustal residence (model) age is not an isochron age."_s});
+    QCOMPARE(p.ui.texts(u"question"_s), QStringList{});
+    QSqlQuery q = p.dm->KVResults.exec(u"select IAge from IsoRgr30 where RecordID = 1"_s);
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 1000000);
     QCOMPARE(p.ui.texts(u"error"_s), QStringList{});
 }
 

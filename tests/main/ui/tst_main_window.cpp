@@ -120,6 +120,8 @@ void TestMainWindow::frame()
                        u"&Edit > &Recalculate > Model age for this record (off)"_s,
                        u"&Edit > &Recalculate > Epsilon/Gamma for all records (off)"_s,
                        u"&Edit > &Recalculate > Model ages for all records (off)"_s,
+                       u"&Edit > &Recalculate > Isochron age for this record (off)"_s,
+                       u"&Edit > &Recalculate > Isochron age for all records (off)"_s,
                        u"&Query"_s,
                        u"&Graph"_s,
                        u"&Graph > &Date grouped by Interpretation"_s,
