@@ -3,6 +3,7 @@
 
 #include "controls/cell_value.h"
 #include "controls/workbook.h"
+#include "controls/xml_scanner.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,9 @@
 #include <minizip/unzip.h>
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 using namespace Qt::StringLiterals;
 
@@ -26,7 +29,7 @@ struct ZipCloser
 };
 using ZipHandle = std::unique_ptr<void, ZipCloser>;
 
-// Streams one zip entry through an XML reader, a chunk at a time.
+// Streams one of the small zip entries (relationships, the workbook) through an XML reader.
 class ZipXml
 {
 public:
@@ -69,53 +72,8 @@ public:
         }
     }
 
-    /// The text of the current element up to its end, children's text included.
-    bool elementText(QString &text)
-    {
-        text.resize(0);  // keeps the capacity: this runs once per cell
-        int depth = 1;
-        while (depth > 0) {
-            switch (next()) {
-            case QXmlStreamReader::Characters:
-                text += xml.text();
-                if (text.size() > MaxText) {
-                    m_tooLong = true;
-                    return false;
-                }
-                break;
-            case QXmlStreamReader::StartElement: ++depth; break;
-            case QXmlStreamReader::EndElement: --depth; break;
-            case QXmlStreamReader::Invalid: return false;
-            default: break;
-            }
-        }
-        return true;
-    }
-
-    /// Skips the current element.
-    bool skip()
-    {
-        int depth = 1;
-        while (depth > 0) {
-            switch (next()) {
-            case QXmlStreamReader::StartElement: ++depth; break;
-            case QXmlStreamReader::EndElement: --depth; break;
-            case QXmlStreamReader::Invalid: return false;
-            default: break;
-            }
-        }
-        return true;
-    }
-
-    // Far beyond the 32,767 characters a cell holds: a value this long is a damaged or hostile file,
-    // and must not fill the memory.
-    static constexpr qsizetype MaxText = 1 << 20;
-    bool m_tooLong = false;
-
     QString problem() const
     {
-        if (m_tooLong)
-            return u"the part %1 holds a value longer than %2 characters."_s.arg(m_entry).arg(MaxText);
         if (m_zipError)
             return u"the compressed part %1 is damaged."_s.arg(m_entry);
         if (m_ended && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
@@ -209,41 +167,174 @@ struct SharedStrings
     }
 };
 
-// Text of a string item: every <t>, phonetic runs left out.
-bool readStringItem(ZipXml &part, QString &text)
+// Far beyond the 32,767 characters a cell holds: a value this long is a damaged or hostile file,
+// and must not fill the memory.
+constexpr qsizetype MaxText = 1 << 20;
+// No UTF-16 code unit takes more than three bytes of UTF-8: more bytes than this are too many characters.
+constexpr qsizetype MaxTextBytes = 3 * MaxText;
+
+// One large part (a sheet, the shared strings) scanned straight from the zip entry, a chunk at a time.
+class ZipScan
 {
-    text.resize(0);
-    int depth = 1;
-    bool inT = false;
-    int skipDepth = 0;
-    while (depth > 0) {
-        switch (part.next()) {
-        case QXmlStreamReader::StartElement:
-            ++depth;
-            if (skipDepth == 0 && (part.xml.name() == u"rPh" || part.xml.name() == u"phoneticPr"))
-                skipDepth = depth;
-            inT = skipDepth == 0 && part.xml.name() == u"t";
-            break;
-        case QXmlStreamReader::EndElement:
-            if (depth == skipDepth)
-                skipDepth = 0;
-            --depth;
-            inT = false;
-            break;
-        case QXmlStreamReader::Characters:
-            if (inT)
-                text += part.xml.text();
-            if (text.size() > ZipXml::MaxText) {
-                part.m_tooLong = true;
-                return false;
-            }
-            break;
-        case QXmlStreamReader::Invalid: return false;
-        default: break;
+public:
+    ZipScan(unzFile zip, qsizetype chunk)
+        : m_zip(zip), scan([this](char *data, qsizetype capacity) {
+              return qsizetype(unzReadCurrentFile(m_zip, data, unsigned(std::min<qsizetype>(capacity, 1 << 30))));
+          }, chunk)
+    {
+    }
+    ~ZipScan()
+    {
+        if (m_open)
+            unzCloseCurrentFile(m_zip);
+    }
+    ZipScan(const ZipScan &) = delete;
+    ZipScan &operator=(const ZipScan &) = delete;
+
+    bool open(const QString &entry)
+    {
+        m_entry = entry;
+        if (unzLocateFile(m_zip, entry.toUtf8().constData(), 1) != UNZ_OK)
+            return false;
+        if (unzOpenCurrentFile(m_zip) != UNZ_OK)
+            return false;
+        m_open = true;
+        return true;
+    }
+
+    QString problem() const
+    {
+        if (m_tooLong || scan.problem() == XmlScanner::TooLong)
+            return u"the part %1 holds a value longer than %2 characters."_s.arg(m_entry).arg(MaxText);
+        switch (scan.problem()) {
+        case XmlScanner::ReadFailed: return u"the compressed part %1 is damaged."_s.arg(m_entry);
+        case XmlScanner::EndsEarly: return u"the part %1 ends too early."_s.arg(m_entry);
+        default:
+            return u"the part %1 is not well-formed XML (byte %2: %3)."_s.arg(m_entry).arg(scan.errorOffset())
+                .arg(scan.errorString());
         }
     }
-    return true;
-}
+
+    /// The text of the current element up to its end, children's text included.
+    bool elementText(std::string &text)
+    {
+        text.clear();
+        for (int depth = 1; depth > 0;) {
+            switch (scan.next()) {
+            case XmlScanner::Characters:
+                text.append(scan.text().data(), std::size_t(scan.text().size()));
+                if (qsizetype(text.size()) > MaxTextBytes) {
+                    m_tooLong = true;
+                    return false;
+                }
+                break;
+            case XmlScanner::StartElement: ++depth; break;
+            case XmlScanner::EndElement: --depth; break;
+            case XmlScanner::Invalid: return false;
+            default: break;
+            }
+        }
+        return true;
+    }
+
+    /// Skips the current element.
+    bool skip()
+    {
+        for (int depth = 1; depth > 0;) {
+            switch (scan.next()) {
+            case XmlScanner::StartElement: ++depth; break;
+            case XmlScanner::EndElement: --depth; break;
+            case XmlScanner::Invalid: return false;
+            default: break;
+            }
+        }
+        return true;
+    }
+
+    /// Text of a string item: every <t>, phonetic runs left out.
+    bool stringItem(std::string &text)
+    {
+        text.clear();
+        bool inT = false;
+        int skipDepth = 0;
+        for (int depth = 1; depth > 0;) {
+            switch (scan.next()) {
+            case XmlScanner::StartElement:
+                ++depth;
+                if (skipDepth == 0 && (scan.name() == "rPh" || scan.name() == "phoneticPr"))
+                    skipDepth = depth;
+                inT = skipDepth == 0 && scan.name() == "t";
+                break;
+            case XmlScanner::EndElement:
+                if (depth == skipDepth)
+                    skipDepth = 0;
+                --depth;
+                inT = false;
+                break;
+            case XmlScanner::Characters:
+                if (inT)
+                    text.append(scan.text().data(), std::size_t(scan.text().size()));
+                if (qsizetype(text.size()) > MaxTextBytes) {
+                    m_tooLong = true;
+                    return false;
+                }
+                break;
+            case XmlScanner::Invalid: return false;
+            default: break;
+            }
+        }
+        return true;
+    }
+
+    /// The decoded text as a string, too long when it holds more characters than a value may.
+    bool toString(const std::string &bytes, QString &text)
+    {
+        text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        if (text.size() > MaxText) {
+            m_tooLong = true;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    unzFile m_zip;
+    QString m_entry;
+    bool m_open = false;
+    bool m_tooLong = false;
+
+public:
+    XmlScanner scan;
+};
+
+// A UTF-16 view of UTF-8 bytes that makes no copy on the heap for the short ASCII texts (numbers,
+// references, indexes) that most cells hold.
+class Utf16
+{
+public:
+    explicit Utf16(QByteArrayView bytes)
+    {
+        if (bytes.size() <= qsizetype(sizeof m_short / sizeof m_short[0])) {
+            qsizetype i = 0;
+            for (; i < bytes.size() && uchar(bytes[i]) < 0x80; ++i)
+                m_short[i] = char16_t(uchar(bytes[i]));
+            if (i == bytes.size()) {
+                m_view = QStringView(m_short, i);
+                return;
+            }
+        }
+        m_long = QString::fromUtf8(bytes);
+        m_view = m_long;
+    }
+    Utf16(const Utf16 &) = delete;
+    Utf16 &operator=(const Utf16 &) = delete;
+    QStringView view() const { return m_view; }
+
+private:
+    char16_t m_short[64];
+    QString m_long;
+    QStringView m_view;
+};
 
 // Excel writes characters XML cannot hold as _xHHHH_.
 void unescapeOoxml(QString &text)
@@ -267,22 +358,23 @@ void unescapeOoxml(QString &text)
     text = out;
 }
 
-bool readSharedStrings(unzFile zip, const QString &entry, SharedStrings &strings, QString &error)
+bool readSharedStrings(unzFile zip, const QString &entry, qsizetype chunk, SharedStrings &strings, QString &error)
 {
-    ZipXml part(zip);
+    ZipScan part(zip, chunk);
     if (!part.open(entry))
         return true;  // a workbook without texts has no table
+    std::string bytes;
     QString text;
     for (;;) {
-        const auto token = part.next();
-        if (token == QXmlStreamReader::EndDocument)
+        const auto token = part.scan.next();
+        if (token == XmlScanner::EndDocument)
             return true;
-        if (token == QXmlStreamReader::Invalid) {
+        if (token == XmlScanner::Invalid) {
             error = part.problem();
             return false;
         }
-        if (token == QXmlStreamReader::StartElement && part.xml.name() == u"si") {
-            if (!readStringItem(part, text)) {
+        if (token == XmlScanner::StartElement && part.scan.name() == "si") {
+            if (!part.stringItem(bytes) || !part.toString(bytes, text)) {
                 error = part.problem();
                 return false;
             }
@@ -323,39 +415,39 @@ struct SheetEntry
     QString part;
 };
 
-bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, bool epoch1904,
+bool readSheet(unzFile zip, const QString &entry, qsizetype chunk, const SharedStrings &strings, bool epoch1904,
                WorkbookSheet &sheet, QString &error)
 {
-    ZipXml part(zip);
+    ZipScan part(zip, chunk);
     if (!part.open(entry)) {
         error = u"the sheet \"%1\" is missing (%2)."_s.arg(sheet.name(), entry);
         return false;
     }
-    auto &xml = part.xml;
+    XmlScanner &xml = part.scan;
     int row = 0;
     int column = 0;
-    QString value;
-    QString inlineText;
+    std::string value;
+    std::string inlineBytes;
+    QString text;
     for (;;) {
-        const auto token = part.next();
-        if (token == QXmlStreamReader::EndDocument)
+        const auto token = xml.next();
+        if (token == XmlScanner::EndDocument)
             return true;
-        if (token == QXmlStreamReader::Invalid) {
+        if (token == XmlScanner::Invalid) {
             error = part.problem();
             return false;
         }
-        if (token != QXmlStreamReader::StartElement)
+        if (token != XmlScanner::StartElement)
             continue;
-        const QStringView name = xml.name();
-        if (name == u"row") {
-            const QXmlStreamAttributes attributes = xml.attributes();
-            const QStringView r = attributes.value(QLatin1StringView("r"));
+        const QByteArrayView name = xml.name();
+        if (name == "row") {
+            const Utf16 r(xml.attribute("r"));
             int number = row + 1;
-            if (!r.isEmpty()) {
+            if (!r.view().isEmpty()) {
                 bool ok = false;
-                number = r.toInt(&ok);
+                number = r.view().toInt(&ok);
                 if (!ok || number < 1) {
-                    error = u"the sheet \"%1\" has a bad row number \"%2\"."_s.arg(sheet.name(), r.toString());
+                    error = u"the sheet \"%1\" has a bad row number \"%2\"."_s.arg(sheet.name(), r.view().toString());
                     return false;
                 }
             }
@@ -365,14 +457,16 @@ bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, 
             }
             row = number;
             column = 0;
-        } else if (name == u"c") {
+        } else if (name == "c") {
             int cellRow = row == 0 ? 1 : row;
             int cellColumn = column + 1;
-            const QXmlStreamAttributes attributes = xml.attributes();
-            const QStringView ref = attributes.value(QLatin1StringView("r"));
-            if (!ref.isEmpty() && !parseReference(ref, cellRow, cellColumn)) {
-                error = u"the sheet \"%1\" has a bad cell reference \"%2\"."_s.arg(sheet.name(), ref.toString());
-                return false;
+            {
+                const Utf16 ref(xml.attribute("r"));
+                if (!ref.view().isEmpty() && !parseReference(ref.view(), cellRow, cellColumn)) {
+                    error = u"the sheet \"%1\" has a bad cell reference \"%2\"."_s.arg(sheet.name(),
+                                                                                       ref.view().toString());
+                    return false;
+                }
             }
             if (cellRow > Workbook::MaxRows || cellColumn > Workbook::MaxColumns || cellColumn < 1) {
                 error = u"the sheet \"%1\" has a cell outside %2 rows and %3 columns."_s.arg(sheet.name())
@@ -382,41 +476,39 @@ bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, 
             row = cellRow;
             column = cellColumn;
             enum { Number, Shared, Inline, Text, Boolean, Date } type = Number;
-            const QStringView t = attributes.value(QLatin1StringView("t"));
-            if (t == u"s")
+            const QByteArrayView t = xml.attribute("t");
+            if (t == "s")
                 type = Shared;
-            else if (t == u"inlineStr")
+            else if (t == "inlineStr")
                 type = Inline;
-            else if (t == u"str" || t == u"e")
+            else if (t == "str" || t == "e")
                 type = Text;
-            else if (t == u"b")
+            else if (t == "b")
                 type = Boolean;
-            else if (t == u"d")
+            else if (t == "d")
                 type = Date;
             bool haveValue = false;
             bool haveInline = false;
-            int depth = 1;
-            while (depth > 0) {
-                const auto t = part.next();
-                if (t == QXmlStreamReader::Invalid) {
+            for (int depth = 1; depth > 0;) {
+                const auto inner = xml.next();
+                if (inner == XmlScanner::Invalid) {
                     error = part.problem();
                     return false;
                 }
-                if (t == QXmlStreamReader::EndElement) {
+                if (inner == XmlScanner::EndElement) {
                     --depth;
-                } else if (t == QXmlStreamReader::StartElement) {
-                    if (xml.name() == u"v") {
+                } else if (inner == XmlScanner::StartElement) {
+                    if (xml.name() == "v") {
                         if (!part.elementText(value)) {
                             error = part.problem();
                             return false;
                         }
                         haveValue = true;
-                    } else if (xml.name() == u"is") {
-                        if (!readStringItem(part, inlineText)) {
+                    } else if (xml.name() == "is") {
+                        if (!part.stringItem(inlineBytes)) {
                             error = part.problem();
                             return false;
                         }
-                        unescapeOoxml(inlineText);
                         haveInline = true;
                     } else if (!part.skip()) {  // formulas and extensions
                         error = part.problem();
@@ -425,36 +517,52 @@ bool readSheet(unzFile zip, const QString &entry, const SharedStrings &strings, 
                 }
             }
             if (type == Inline) {
-                if (haveInline)
-                    sheet.setText(row, column, inlineText);
+                if (haveInline) {
+                    if (!part.toString(inlineBytes, text)) {
+                        error = part.problem();
+                        return false;
+                    }
+                    unescapeOoxml(text);
+                    sheet.setText(row, column, text);
+                }
             } else if (!haveValue) {
                 continue;
-            } else if (type == Shared) {
-                bool ok = false;
-                const qulonglong index = QStringView(value).trimmed().toULongLong(&ok);
-                if (!ok || index >= strings.spans.size()) {
-                    error = u"the sheet \"%1\" refers to a missing shared string %2."_s.arg(sheet.name(), value);
+            } else if (type == Text || type == Date) {
+                if (!part.toString(value, text)) {
+                    error = part.problem();
                     return false;
                 }
-                sheet.setText(row, column, strings.at(index));
-            } else if (type == Text) {
-                unescapeOoxml(value);
-                sheet.setText(row, column, value);
-            } else if (type == Boolean) {
-                sheet.setNumber(row, column, value.trimmed() == u"1" ? 1.0 : 0.0);
-            } else if (type == Date) {
                 double serial = 0;
-                if (dateTextToSerial(value, epoch1904, serial))
+                if (type == Text) {
+                    unescapeOoxml(text);
+                    sheet.setText(row, column, text);
+                } else if (dateTextToSerial(text, epoch1904, serial)) {
                     sheet.setNumber(row, column, serial);
-                else
-                    sheet.setText(row, column, value);
-            } else {
-                double number = 0;
-                if (!parseNumberText(value, number)) {
-                    error = u"the sheet \"%1\" has a bad number \"%2\"."_s.arg(sheet.name(), value.left(40));
-                    return false;
+                } else {
+                    sheet.setText(row, column, text);
                 }
-                sheet.setNumber(row, column, number);
+            } else {
+                const Utf16 v(QByteArrayView(value.data(), qsizetype(value.size())));
+                if (type == Shared) {
+                    bool ok = false;
+                    const qulonglong index = v.view().trimmed().toULongLong(&ok);
+                    if (!ok || index >= strings.spans.size()) {
+                        error = u"the sheet \"%1\" refers to a missing shared string %2."_s.arg(sheet.name(),
+                                                                                               v.view().toString());
+                        return false;
+                    }
+                    sheet.setText(row, column, strings.at(index));
+                } else if (type == Boolean) {
+                    sheet.setNumber(row, column, v.view().trimmed() == u"1" ? 1.0 : 0.0);
+                } else {
+                    double number = 0;
+                    if (!parseNumberText(v.view(), number)) {
+                        error = u"the sheet \"%1\" has a bad number \"%2\"."_s.arg(sheet.name(),
+                                                                                   v.view().left(40).toString());
+                        return false;
+                    }
+                    sheet.setNumber(row, column, number);
+                }
             }
         }
     }
@@ -541,14 +649,14 @@ bool XlsxFormat::read(const QString &path, WorkbookSheets &sheets, int &fileType
         if (rel.type.endsWith(u"/sharedStrings"))
             stringsPart = rel.target;
     SharedStrings strings;
-    if (!readSharedStrings(zip.get(), stringsPart, strings, error))
+    if (!readSharedStrings(zip.get(), stringsPart, m_chunk, strings, error))
         return fail(error);
 
     WorkbookSheets result;
     for (const auto &entry : entries) {
         auto sheet = std::make_unique<WorkbookSheet>(entry.name);
         // Chart sheets and dialog sheets hold no cells; they come in as empty sheets.
-        if (!entry.part.contains(u"chartsheets/") && !readSheet(zip.get(), entry.part, strings, epoch1904, *sheet, error))
+        if (!entry.part.contains(u"chartsheets/") && !readSheet(zip.get(), entry.part, m_chunk, strings, epoch1904, *sheet, error))
             return fail(error);
         result.push_back(std::move(sheet));
     }
