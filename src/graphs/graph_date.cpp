@@ -23,6 +23,7 @@
 #include <QSqlRecord>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -187,7 +188,8 @@ void DateGraphCommand::emptyTable(const QString &table)
     graphs::emptyWorkingTable(m_dm.KVtmp, table);
 }
 
-void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool fillDates, bool fillGrouped)
+void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool fillDates, bool fillGrouped,
+                                         QList<Row> &rows)
 {
     m_ui.progress(u"Appending data"_s);
     m_range = PlotDateRange{};
@@ -209,7 +211,6 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
         details = graphs::basisValuesByRecord(m_dm.KVResults, b);
     }
 
-    Transaction transaction(m_dm.KVtmp);
     RowWriter dates(m_dm.KVtmp, u"KVTemp2"_s,
                     {u"Interpretation"_s, u"Age"_s, u"SuitName"_s, u"InterpAbr"_s, u"Grouping"_s, u"ColumnNo"_s,
                      u"AgeErrorAv"_s, u"AgePlusError"_s, u"AgeMinusError"_s});
@@ -245,8 +246,11 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
                 for (const QString &c : chosen)
                     if (c == value)
                         grouping = value;
-            dates.add({interpretation2(title), age, suit2(unit), interp2(interpAbr), grouping2(grouping), g,
-                       sigma, orZero(plus), orZero(minus)});
+            const QString key = interpretation2(title);
+            const QVariant plusOrZero = orZero(plus), minusOrZero = orZero(minus);
+            dates.add({key, age, suit2(unit), interp2(interpAbr), grouping2(grouping), g, sigma, plusOrZero,
+                       minusOrZero});
+            rows.append({key, age, plusOrZero, minusOrZero, sigma}); // as the table now holds it
         }
         if (fillGrouped) {
             for (const QString &value : recordValues)
@@ -259,7 +263,6 @@ void DateGraphCommand::fillWorkingTables(const QueryDefinition &definition, bool
     });
     dates.flush();
     grouped.flush();
-    transaction.commit();
 }
 
 QList<DateGraphCommand::Row> DateGraphCommand::readTable(const QString &table, const QString &keyField)
@@ -413,6 +416,10 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     m_ui.progress(u"Transfering data"_s);
     const bool fillDates = !m_dm.DateDataCurrent;
     const bool fillGrouped = !m_dm.GroupedDateDataCurrent;
+    // Emptying and refilling the working tables is one transaction: one commit for all of it.
+    std::optional<Transaction> refill;
+    if (fillDates || fillGrouped)
+        refill.emplace(m_dm.KVtmp);
     for (const auto &[fill, table] : {std::pair{fillDates, u"KVTemp2"_s}, std::pair{fillGrouped, u"KVTemp2g"_s}}) {
         if (fill) {
             m_ui.progress(u"Deleting temporary data"_s);
@@ -426,8 +433,10 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     m_dm.Querydm->close();
 
     m_ui.progress(u"Creating form"_s);
+    QList<Row> rows; // KVTemp2's rows, in the table's order
     if (fillDates || fillGrouped) {
-        fillWorkingTables(definition, fillDates, fillGrouped);
+        fillWorkingTables(definition, fillDates, fillGrouped, rows);
+        refill->commit();
         m_dm.DateDataCurrent = true;
         m_dm.GroupedDateDataCurrent = true;
     }
@@ -438,7 +447,8 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
     const double low = m_range.PlotDateMin;
     const double high = m_range.PlotDateMax;
 
-    const QList<Row> rows = readTable(u"KVTemp2"_s, u"Interpretation"_s);
+    if (!fillDates)
+        rows = readTable(u"KVTemp2"_s, u"Interpretation"_s);
     graph.fillMs = timer.restart();
 
     for (ChartGrid *chart : {&graph.VtChCum, &graph.VtChCG, &graph.VtChKde}) {
@@ -529,9 +539,14 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
         table.refresh();
     else
         table.open();
-    const int count = table.recordCount();
     m_ui.progress(u"Calculating weighted average"_s);
-    const calc::WeightedMean mean = WeightedMeanOfDates(table, count);
+    // WeightedMeanOfDates over every row of the table (its filter is off), taken from the rows read
+    // above rather than read again.
+    std::vector<calc::AgeSigma> plotted;
+    plotted.reserve(size_t(rows.size()));
+    for (const Row &row : std::as_const(rows))
+        plotted.push_back({row.age, row.ageErrorAv});
+    const calc::WeightedMean mean = calc::WeightedMeanOfAges(plotted);
     graph.eDate = u' ' + format(mean.mean, u"###0.00"_s);
     if (mean.n > 1) {
         graph.eMSWD = u' ' + format(mean.mswd, u"###0.00"_s);

@@ -81,7 +81,8 @@ private:
     struct Row;
     int plotSpace(ChartGrid &chart, int n);
     void emptyTable(const QString &table);
-    void fillWorkingTables(const QueryDefinition &definition, bool fillDates, bool fillGrouped);
+    /// Fills the working tables asked for; rows gets KVTemp2's rows as written.
+    void fillWorkingTables(const QueryDefinition &definition, bool fillDates, bool fillGrouped, QList<Row> &rows);
     QList<Row> readTable(const QString &table, const QString &keyField);
     static void WriteDateBar(ChartGrid &chart, const Row &row, int highColumn, int lowColumn);
     void fillCurves(const QList<const Row *> &rows, std::vector<double> &curve) const;
