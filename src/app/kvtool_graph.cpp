@@ -62,27 +62,63 @@ void writeImages(const kv::DateGraph &graph, const QString &folder)
     writeCharts(charts, folder);
 }
 
-void requireWindowSystem()
+// What every graph verb takes after its query options: where its spreadsheet and charts go, and
+// whether its window is shown.
+struct GraphOutput
 {
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
-        throw kv::Error(u"The window can only be shown when kvtool runs with its window system."_s);
+    QString save;
+    int fileType = 0;
+    QString images;
+    bool show = false;
+
+    static GraphOutput take(kv::tool::Context &c)
+    {
+        GraphOutput o;
+        o.save = c.option(u"save"_s);
+        const QString type = c.option(u"type"_s);
+        o.images = c.option(u"images"_s);
+        o.show = c.flag(u"show"_s);
+        c.expectNoMoreArgs();
+        o.fileType = o.save.isEmpty() ? 0 : fileTypeOf(type, o.save);
+        return o;
+    }
+
+    void writeSheet(const kv::Workbook &sheet) const
+    {
+        if (!save.isEmpty())
+            sheet.writeWorkbook(save, fileType);
+    }
+
+    // The window of the graph, modal, when --show asks for it.
+    template <class Window, class Graph>
+    void showWindow(Graph &graph, kv::Interaction &ui) const
+    {
+        if (!show)
+            return;
+        if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+            throw kv::Error(u"The window can only be shown when kvtool runs with its window system."_s);
+        Window window(graph, ui);
+        window.exec();
+    }
+};
+
+// Runs the verb's query and prints its record count; false when it did not run.
+bool runQuery(kv::tool::Context &c, kv::tool::QueryOptions &options, kv::TdmKVResults &dm)
+{
+    kv::QueryCommand query(dm, c.ui);
+    if (!options.run(c, dm, query))
+        return false;
+    c.out << "# records = " << query.recordCountText() << '\n';
+    return true;
 }
 
 int graphDate(kv::tool::Context &c)
 {
     kv::tool::QueryOptions options = kv::tool::QueryOptions::take(c);
-    const QString save = c.option(u"save"_s);
-    const QString type = c.option(u"type"_s);
-    const QString images = c.option(u"images"_s);
-    const bool show = c.flag(u"show"_s);
-    c.expectNoMoreArgs();
-    const int fileType = save.isEmpty() ? 0 : fileTypeOf(type, save);
-
+    const GraphOutput output = GraphOutput::take(c);
     kv::TdmKVResults dm(c.ui);
-    kv::QueryCommand query(dm, c.ui);
-    if (!options.run(c, dm, query))
+    if (!runQuery(c, options, dm))
         return 1;
-    c.out << "# records = " << query.recordCountText() << '\n';
 
     // The plot state of one run, as the viewer's main window holds one for its run.
     kv::PlotState plot;
@@ -106,15 +142,10 @@ int graphDate(kv::tool::Context &c)
           << "# dates = " << dm.TempDataDI->recordCount() << ", axis " << plot.range.PlotDateMin << " to "
           << plot.range.PlotDateMax << " Ma\n";
     c.out.flush();
-    if (!save.isEmpty())
-        graph.SSDI.writeWorkbook(save, fileType);
-    if (!images.isEmpty())
-        writeImages(graph, images);
-    if (show) {
-        requireWindowSystem();
-        kv::TfmKVGraph window(graph, c.ui);
-        window.exec();
-    }
+    output.writeSheet(graph.SSDI);
+    if (!output.images.isEmpty())
+        writeImages(graph, output.images);
+    output.showWindow<kv::TfmKVGraph>(graph, c.ui);
     return 0;
 }
 
@@ -167,18 +198,10 @@ int graphRatios(kv::tool::Context &c, bool grouped)
 {
     kv::tool::QueryOptions options = kv::tool::QueryOptions::take(c);
     const QStringList plotSpecs = c.options(u"plot"_s);
-    const QString save = c.option(u"save"_s);
-    const QString type = c.option(u"type"_s);
-    const QString images = c.option(u"images"_s);
-    const bool show = c.flag(u"show"_s);
-    c.expectNoMoreArgs();
-    const int fileType = save.isEmpty() ? 0 : fileTypeOf(type, save);
-
+    const GraphOutput output = GraphOutput::take(c);
     kv::TdmKVResults dm(c.ui);
-    kv::QueryCommand query(dm, c.ui);
-    if (!options.run(c, dm, query))
+    if (!runQuery(c, options, dm))
         return 1;
-    c.out << "# records = " << query.recordCountText() << '\n';
 
     kv::PlotState plot;
     const kv::RatioPlots plots = ratioPlots(plotSpecs, dm, plot);
@@ -194,38 +217,25 @@ int graphRatios(kv::tool::Context &c, bool grouped)
     c.out << "# rows written = " << graph.rowsWritten << ", date axis " << plot.range.PlotDateMin << " to "
           << plot.range.PlotDateMax << " Ma\n";
     c.out.flush();
-    if (!save.isEmpty())
-        graph.SSI.writeWorkbook(save, fileType);
-    if (!images.isEmpty()) {
+    output.writeSheet(graph.SSI);
+    if (!output.images.isEmpty()) {
         QList<std::pair<QString, const kv::ChartGrid *>> charts;
         for (int n = 1; n <= kv::PlotAxes::Plots; ++n)
             if (graph.ShowPlot[n - 1])
                 charts.append({u"plot%1"_s.arg(n), &graph.VtChDI[n - 1]});
-        writeCharts(charts, images);
+        writeCharts(charts, output.images);
     }
-    if (show) {
-        requireWindowSystem();
-        kv::TfmKVGraphI window(graph, c.ui);
-        window.exec();
-    }
+    output.showWindow<kv::TfmKVGraphI>(graph, c.ui);
     return 0;
 }
 
 int graphClosure(kv::tool::Context &c)
 {
     kv::tool::QueryOptions options = kv::tool::QueryOptions::take(c);
-    const QString save = c.option(u"save"_s);
-    const QString type = c.option(u"type"_s);
-    const QString images = c.option(u"images"_s);
-    const bool show = c.flag(u"show"_s);
-    c.expectNoMoreArgs();
-    const int fileType = save.isEmpty() ? 0 : fileTypeOf(type, save);
-
+    const GraphOutput output = GraphOutput::take(c);
     kv::TdmKVResults dm(c.ui);
-    kv::QueryCommand query(dm, c.ui);
-    if (!options.run(c, dm, query))
+    if (!runQuery(c, options, dm))
         return 1;
-    c.out << "# records = " << query.recordCountText() << '\n';
 
     kv::PlotState plot;
     kv::ClosureGraph graph;
@@ -237,23 +247,15 @@ int graphClosure(kv::tool::Context &c)
     c.out << "# rows written = " << graph.rowsWritten << ", date axis " << plot.range.PlotDateMin << " to "
           << plot.range.PlotDateMax << " Ma\n";
     c.out.flush();
-    if (!save.isEmpty())
-        graph.ssDI.writeWorkbook(save, fileType);
-    if (!images.isEmpty())
-        writeCharts({{u"closure_temperature"_s, &graph.VtChDT}}, images);
-    if (show) {
-        requireWindowSystem();
-        kv::TfmKVGraphT window(graph, c.ui);
-        window.exec();
-    }
+    output.writeSheet(graph.ssDI);
+    if (!output.images.isEmpty())
+        writeCharts({{u"closure_temperature"_s, &graph.VtChDT}}, output.images);
+    output.showWindow<kv::TfmKVGraphT>(graph, c.ui);
     return 0;
 }
 
-kv::tool::Verb graphDateVerb("graph date",
-                             KV_QUERY_OPTIONS_USAGE " [--save FILE [--type 11|4|xlsx|csv]] [--images DIR] [--show]",
-                             &graphDate);
-
 #define KV_GRAPH_OUTPUT " [--save FILE [--type 11|4|xlsx|csv]] [--images DIR] [--show]"
+kv::tool::Verb graphDateVerb("graph date", KV_QUERY_OPTIONS_USAGE KV_GRAPH_OUTPUT, &graphDate);
 kv::tool::Verb graphRatiosVerb("graph ratios", KV_QUERY_OPTIONS_USAGE " [--plot N[:X,Y]]..." KV_GRAPH_OUTPUT,
                                [](kv::tool::Context &c) { return graphRatios(c, false); });
 kv::tool::Verb graphRatiosGroupedVerb("graph ratios-grouped",
