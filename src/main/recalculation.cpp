@@ -64,24 +64,12 @@ std::optional<double> scaled(const QVariant &value, const QVariant &factor)
     return *v * number(factor).value_or(1.0);
 }
 
-bool isPercent(const std::optional<double> &type)
-{
-    return type && std::lround(*type) == 1;
-}
 
 QString now()
 {
     return QTime::currentTime().toString();
 }
 
-// Rounds Ma to stored thousandths, halves to even; nothing when the value does not fit the field.
-std::optional<int> thousandths(double ma)
-{
-    const double v = std::nearbyint(ma * 1000);
-    if (!std::isfinite(v) || v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
-        return std::nullopt;
-    return int(v);
-}
 
 QString fixed(double v, int decimals)
 {
@@ -631,14 +619,7 @@ RecalculationOutcome epsilonGamma(const RecalculationInput &in, const Run &run)
         run.sampleProgress(values.size() + 1);
         const double r = s.R.value_or(0);
         const double r0 = y - f * x;
-        if (isPercent(s.Xerrt))
-            sx = sx * x / 100;
-        if (isPercent(s.Yerrt))
-            sy = sy * y / 100;
-        if (!(sx > 0))
-            sx = SigmaFloor;
-        if (!(sy > 0))
-            sy = SigmaFloor;
+        std::tie(sx, sy) = absoluteErrors(s, x, y, sx, sy);
         const double g = -1 * x * lambda * (f + 1) * 1;
         const double v = sy * sy + f * f * sx * sx + g * g + 2 * f * r * sx * sy;
         const double error = v > 0 ? Multiplier * std::sqrt(v) : NoValue;
@@ -713,14 +694,7 @@ RecalculationOutcome modelAge(const RecalculationInput &in, const Run &run)
                 run.say(u"Error calculating model age"_s);
                 age = NoValue;
             }
-            if (isPercent(s.Xerrt))
-                sx = sx * x / 100;
-            if (isPercent(s.Yerrt))
-                sy = sy * y / 100;
-            if (!(sx > 0))
-                sx = SigmaFloor;
-            if (!(sy > 0))
-                sy = SigmaFloor;
+            std::tie(sx, sy) = absoluteErrors(s, x, y, sx, sy);
             try {
                 error = calc::ModelAgeError(lambda, c0, c1, c2, Multiplier, sy, y, sx, x);
             } catch (const calc::FloatingPointError &) {
@@ -744,7 +718,7 @@ RecalculationOutcome modelAge(const RecalculationInput &in, const Run &run)
         return nothing(in, u"the mean model age is not positive"_s);
     if (std::fabs(age - in.Age) / (in.Age + 0.0001) <= 0.001)
         return nothing(in, u"the model age differs by 0.1 % or less from the stored age"_s);
-    const std::optional<int> iAge = thousandths(age), iError = thousandths(sigma);
+    const std::optional<int> iAge = ageThousandths(age), iError = ageThousandths(sigma);
     if (!iAge || !iError) {
         run.say(u"The model age of record %1 (%2 Ma) cannot be stored: its value in thousandths of a Ma "
                 u"does not fit the age field."_s.arg(in.RecordID)
@@ -938,6 +912,24 @@ QList<RecalculationOutcome> recalculateAllRecords(TdmKVResults &dm, Interaction 
     return outcomes;
 }
 
+std::pair<double, double> absoluteErrors(const SampleValues &s, double x, double y, double sx, double sy)
+{
+    const auto isPercent = [](const std::optional<double> &type) { return type && std::lround(*type) == 1; };
+    if (isPercent(s.Xerrt))
+        sx = sx * x / 100;
+    if (isPercent(s.Yerrt))
+        sy = sy * y / 100;
+    return {sx > 0 ? sx : SigmaFloor, sy > 0 ? sy : SigmaFloor};
+}
+
+std::optional<int> ageThousandths(double ma)
+{
+    const double v = std::nearbyint(ma * 1000);
+    if (!std::isfinite(v) || v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
+        return std::nullopt;
+    return int(v);
+}
+
 DecayConversion convertToCurrentDecayConstants(TdmKVResults &dm, Interaction &ui)
 {
     Dataset &r = *dm.QResults;
@@ -972,7 +964,7 @@ DecayConversion convertToCurrentDecayConstants(TdmKVResults &dm, Interaction &ui
         return c;
     }
     const double age = c.oldDecayConst1 * (c.oldIAge * 0.001) / current;
-    const std::optional<int> iAge = thousandths(age);
+    const std::optional<int> iAge = ageThousandths(age);
     if (!iAge) {
         c.reason = u"the converted age does not fit the age field"_s;
         ui.warning(u"The converted age (%1 Ma) does not fit the age field; the record is unchanged."_s.arg(

@@ -79,6 +79,12 @@ struct DecayConversion
     int oldIAge = 0, newIAge = 0;
     double oldDecayConst1 = 0, newDecayConst1 = 0;
 };
+/// A sample's errors of X and Y as the recalculations use them: an error of type 1 is a percentage of its
+/// value, and an error that is not positive is raised to 0.00001.
+std::pair<double, double> absoluteErrors(const SampleValues &s, double x, double y, double sx, double sy);
+/// Ma in stored thousandths, halves to even; nothing when the value does not fit the age field.
+std::optional<int> ageThousandths(double ma);
+
 /// Rescales the shown record's age to the decay constant its isotope system holds now, keeping λ·t.
 DecayConversion convertToCurrentDecayConstants(TdmKVResults &dm, Interaction &ui);
 

@@ -13,20 +13,6 @@ namespace kv {
 namespace {
 
 constexpr double Multiplier = 1.96; // the stored errors' level, as the other recalculations store them
-constexpr double SigmaFloor = 0.00001;
-
-bool isPercent(const std::optional<double> &type)
-{
-    return type && std::lround(*type) == 1;
-}
-
-std::optional<int> thousandths(double ma)
-{
-    const double v = std::nearbyint(ma * 1000);
-    if (!std::isfinite(v) || v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
-        return std::nullopt;
-    return int(v);
-}
 
 QString shown(double v, int digits)
 {
@@ -60,14 +46,7 @@ IsochronRecalculation recalculateIsochron(const RecalculationInput &in)
         const double r = s.R.value_or(0);
         if (!(x > 0 && y > 0 && sx > 0 && sy > 0) || !(std::abs(r) < 1))
             continue;
-        if (isPercent(s.Xerrt))
-            sx = sx * x / 100;
-        if (isPercent(s.Yerrt))
-            sy = sy * y / 100;
-        if (!(sx > 0))
-            sx = SigmaFloor;
-        if (!(sy > 0))
-            sy = SigmaFloor;
+        std::tie(sx, sy) = absoluteErrors(s, x, y, sx, sy);
         points << FitPoint{x, y, sx, sy, r};
     }
     if (points.size() < 3)
@@ -89,7 +68,7 @@ IsochronRecalculation recalculateIsochron(const RecalculationInput &in)
     if (!(out.age.age > 0))
         return refused(u"the isochron gives no positive age (%1 Ma)"_s.arg(shown(out.age.age, 3)));
     const double ageError = Multiplier * out.age.error;
-    const std::optional<int> iAge = thousandths(out.age.age), iError = thousandths(ageError);
+    const std::optional<int> iAge = ageThousandths(out.age.age), iError = ageThousandths(ageError);
     if (!iAge || !iError)
         return refused(u"the isochron age (%1 Ma) does not fit the age field"_s.arg(shown(out.age.age, 3)));
     const double ratio = fit.intercept, ratioError = Multiplier * fit.interceptError;
