@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "data/row_writer.h"
 
+#include "data/row_arrays.h"
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -12,6 +14,8 @@ namespace {
 // Keeps a statement under SQLite's old limit of 999 parameters and PostgreSQL's of 65535.
 constexpr int maxParameters = 990;
 constexpr int maxBatchRows = 200;
+// Rows a statement of arrays carries.
+constexpr int arrayBatchRows = 2000;
 
 } // namespace
 
@@ -27,15 +31,21 @@ RowWriter::RowWriter(Connection &connection, const QString &table, const QString
             throw InputError(u"The table %1 has no column %2."_s.arg(table, column));
         m_defs << columnDef;
     }
-    if (connection.engine().insertsManyRows())
+    if (RowArrays::apply(connection)) {
+        m_arrays = true;
+        m_batchRows = arrayBatchRows;
+    } else if (connection.engine().insertsManyRows()) {
         m_batchRows =
             std::clamp(maxParameters / int(std::max<qsizetype>(columns.size(), 1)), 1, maxBatchRows);
+    }
 }
 
 RowWriter::~RowWriter() = default;
 
 QString RowWriter::insertText(int rows) const
 {
+    if (m_arrays)
+        return u"INSERT INTO %1 (%2) SELECT * FROM %3"_s.arg(m_table, m_columns.join(u", "_s), RowArrays::unnest(m_defs));
     QStringList marks(m_columns.size(), u"?"_s);
     const QString one = u'(' + marks.join(u',') + u')';
     QStringList tuples(rows, one);
@@ -66,6 +76,12 @@ void RowWriter::add(const QVariantList &values)
 
 void RowWriter::flush()
 {
+    if (m_arrays && !m_pending.isEmpty()) {
+        if (!m_batch)
+            m_batch = m_connection.prepare(insertText(m_batchRows));
+        write(*m_batch, int(m_pending.size() / m_columns.size()));
+        return;
+    }
     while (!m_pending.isEmpty()) {
         if (!m_single)
             m_single = m_connection.prepare(insertText(1));
@@ -75,7 +91,17 @@ void RowWriter::flush()
 
 void RowWriter::write(QSqlQuery &query, int rows)
 {
-    const qsizetype n = qsizetype(rows) * m_columns.size();
+    const qsizetype columns = m_columns.size();
+    const qsizetype n = qsizetype(rows) * columns;
+    if (m_arrays) {
+        for (qsizetype c = 0; c < columns; ++c)
+            query.bindValue(int(c), RowArrays::literal(rows, [&](qsizetype r) -> const QVariant & {
+                                return m_pending[r * columns + c];
+                            }));
+        m_connection.execPrepared(query);
+        m_pending.remove(0, n);
+        return;
+    }
     for (qsizetype i = 0; i < n; ++i) {
         const ColumnDef *def = m_defs[i % m_columns.size()];
         const QVariant &value = m_pending[i];

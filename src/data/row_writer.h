@@ -10,8 +10,8 @@
 
 namespace kv {
 
-/// Appends rows to one table through prepared multi-row INSERT statements, so bulk loads cost one
-/// round trip per batch rather than per row. Text wider than its column is refused, not cut: callers
+/// Appends rows to one table through prepared multi-row INSERT statements (on PostgreSQL, from arrays),
+/// so bulk loads cost one round trip per batch rather than per row. Text wider than its column is refused, not cut: callers
 /// cut text taken from outside with Schema::cutToWidth, and codes they make up must fit.
 class RowWriter
 {
@@ -36,6 +36,7 @@ private:
     QString m_table;
     QStringList m_columns;
     QList<const ColumnDef *> m_defs;
+    bool m_arrays = false;
     int m_batchRows = 1;
     QVariantList m_pending;
     std::optional<QSqlQuery> m_batch;

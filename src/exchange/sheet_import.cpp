@@ -16,7 +16,13 @@
 #include <QSqlQuery>
 
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -141,6 +147,88 @@ void postOrFail(Dataset &dataset)
 
 // How often, in rows, the panels are written and the caller asked whether to go on.
 constexpr int reportEvery = 1000;
+
+// Stages and checks the range's records in pieces on a thread of its own, a few pieces ahead of the one
+// being stored, so that the cells are converted while the database stores the rows before them. The
+// thread reads the sheet, fills its own staging tables and checks them; the database is written on the
+// caller's thread only.
+class PieceStager
+{
+public:
+    using StageRow = std::function<void(StagingTable &, int row)>;
+    using Checked = StagedRowsApplier::Checked;
+    static constexpr int PieceRows = 2000;
+    static constexpr std::size_t PiecesAhead = 8;
+
+    PieceStager(StageRow stageRow, StagedRowsApplier &applier, int from, int to)
+        : m_stageRow(std::move(stageRow)), m_applier(applier), m_from(from), m_to(to), m_thread([this] { run(); })
+    {
+    }
+    ~PieceStager()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    PieceStager(const PieceStager &) = delete;
+    PieceStager &operator=(const PieceStager &) = delete;
+
+    /// The next piece, in sheet order; none after the last. Throws what staging threw.
+    std::optional<Checked> next()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return !m_queue.empty() || m_done; });
+        if (!m_queue.empty()) {
+            Checked piece = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_changed.notify_all();
+            return piece;
+        }
+        if (m_error)
+            std::rethrow_exception(m_error);
+        return std::nullopt;
+    }
+
+private:
+    void run()
+    {
+        try {
+            for (int start = m_from; start <= m_to; start += PieceRows) {
+                auto rows = std::make_shared<StagingTable>(u"IsoRgr30"_s, QStringList());
+                for (int row = start; row <= std::min(m_to, start + PieceRows - 1); ++row)
+                    m_stageRow(*rows, row);
+                Checked piece = m_applier.check(std::move(rows));
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_queue.size() < PiecesAhead || m_stop; });
+                if (m_stop)
+                    break;
+                m_queue.push_back(std::move(piece));
+                m_changed.notify_all();
+            }
+        } catch (...) {
+            std::lock_guard lock(m_mutex);
+            m_error = std::current_exception();
+        }
+        std::lock_guard lock(m_mutex);
+        m_done = true;
+        m_changed.notify_all();
+    }
+
+    const StageRow m_stageRow;
+    StagedRowsApplier &m_applier;
+    const int m_from;
+    const int m_to;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Checked> m_queue;
+    std::exception_ptr m_error;
+    bool m_done = false;
+    bool m_stop = false;
+    std::thread m_thread; // last: started once the rest is set up
+};
 
 } // namespace
 
@@ -267,6 +355,44 @@ std::optional<SheetImportResult> SheetImport::run(const WorkbookSheet &sheet, co
     results.engine().prepareBulkWrite(results);
     Transaction transaction(results);
 
+    // The records, a field per mapping row that names a column of the results table, are staged while
+    // the lookups are written.
+    struct Mapped
+    {
+        int field;
+        int column;
+        bool text;
+    };
+    const StagingTable shape(u"IsoRgr30"_s, {});
+    QList<Mapped> mapped;
+    QList<int> written;
+    for (const ImportField &f : mapping) {
+        const QString type = f.tn.trimmed().toUpper();
+        const int field = shape.fieldIndex(f.fieldName);
+        if (f.columnNo <= 0 || field < 0 || isCalculatedAge(f.fieldName) ||
+            (type != u"T"_s && type != u"N"_s && type != u"D"_s))
+            continue;
+        mapped.append({field, f.columnNo, type == u"T"_s});
+        if (!written.contains(field))
+            written << field;
+    }
+    std::sort(written.begin(), written.end());
+    StagedRowsApplier applier(results, shape, written, std::numeric_limits<int>::max() - 1);
+    PieceStager stager(
+        [&sheet, mapped](StagingTable &staging, int row) {
+            staging.append(row);
+            for (const Mapped &m : mapped) {
+                if (m.text) {
+                    staging.setText(m.field, cellText(sheet, row, m.column));
+                } else if (const std::optional<double> number = cellNumber(sheet, row, m.column)) {
+                    if (const std::optional<QVariant> value = numberAs(staging.table().columns[m.field], *number))
+                        staging.setValue(m.field, *value);
+                }
+            }
+            staging.post();
+        },
+        applier, from, to);
+
     // Lookups first, so that the records land with their codes known: each new code once, the unit with
     // the area of the first row that names it. Codes already stored stay as they are.
     show(2, u"Updating lookups"_s);
@@ -316,51 +442,24 @@ std::optional<SheetImportResult> SheetImport::run(const WorkbookSheet &sheet, co
         result.lookupsAdded.append({lookup.table, writer.count()});
     }
 
-    // Then the records, a field per mapping row that names a column of the results table.
-    struct Mapped
-    {
-        int field;
-        int column;
-        bool text;
-    };
-    StagingTable staging(u"IsoRgr30"_s, {});
-    QList<Mapped> mapped;
-    for (const ImportField &f : mapping) {
-        const QString type = f.tn.trimmed().toUpper();
-        const int field = staging.fieldIndex(f.fieldName);
-        if (f.columnNo <= 0 || field < 0 || isCalculatedAge(f.fieldName) ||
-            (type != u"T"_s && type != u"N"_s && type != u"D"_s))
-            continue;
-        mapped.append({field, f.columnNo, type == u"T"_s});
-    }
     if (!result.cancelled) {
         show(2, u"Updating data"_s);
         show(3, QString());
-        for (int row = from; row <= to && !result.cancelled; ++row) {
-            if ((row - from) % reportEvery == 0) {
-                show(0, QString::number(row - from + 1));
-                result.cancelled = !goOn();
+        qint64 handled = 0;
+        while (const std::optional<StagedRowsApplier::Checked> piece = stager.next()) {
+            show(0, QString::number(handled + 1));
+            if (!goOn()) {
+                result.cancelled = true;
+                break;
             }
-            staging.append(row);
-            for (const Mapped &m : mapped) {
-                if (m.text) {
-                    staging.setText(m.field, cellText(sheet, row, m.column));
-                } else if (const std::optional<double> number = cellNumber(sheet, row, m.column)) {
-                    if (const std::optional<QVariant> value =
-                            numberAs(staging.table().columns[m.field], *number))
-                        staging.setValue(m.field, *value);
-                }
-            }
-            staging.post();
+            if (!applier.store(*piece, [&](qint64 rows) {
+                    show(0, QString::number(handled = rows));
+                    return goOn();
+                }))
+                break;
         }
-    }
-    if (!result.cancelled) {
-        result.records =
-            applyStagedRowsWithin(results, staging, std::numeric_limits<int>::max() - 1, [&](qint64 handled) {
-                show(0, QString::number(handled));
-                return goOn();
-            });
-        result.cancelled = result.records.cancelled;
+        result.records = applier.result();
+        result.cancelled = result.cancelled || result.records.cancelled;
     }
 
     for (int panel = 0; panel < 4; ++panel)

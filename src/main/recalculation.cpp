@@ -8,6 +8,7 @@
 #include "data/database_backend.h"
 #include "data/dataset.h"
 #include "data/dmKV.h"
+#include "data/row_arrays.h"
 #include "data/schema.h"
 #include "main/recalculation_isochron.h"
 #include "main/record_commands.h"
@@ -362,7 +363,7 @@ void forEachInputAlongside(Connection &results, const QList<int> &sortedIDs, boo
 class Writer
 {
 public:
-    explicit Writer(Connection &c) : m_c(c), m_batched(c.backend() == Backend::PostgreSQL) {}
+    explicit Writer(Connection &c) : m_c(c), m_batched(RowArrays::apply(c)) {}
 
     void initRatio(const RecalculationInput &in, const QList<std::pair<QString, QVariant>> &fields)
     {
@@ -440,29 +441,6 @@ private:
         return u"update %1 set %2 where RecordID = ?"_s.arg(table, sets.join(u", "_s));
     }
 
-    // An array literal of one column's queued values, for unnest: numbers in full, texts quoted.
-    static QString arrayLiteral(const QList<QVariantList> &rows, qsizetype column)
-    {
-        QString text = u"{"_s;
-        for (qsizetype r = 0; r < rows.size(); ++r) {
-            if (r > 0)
-                text += u',';
-            const QVariant &v = rows[r][column];
-            if (v.isNull()) {
-                text += u"NULL"_s;
-            } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
-                text += QString::number(v.toDouble(), 'g', 17);
-            } else if (v.typeId() == QMetaType::QString) {
-                QString quoted = v.toString();
-                quoted.replace(u'\\', u"\\\\"_s).replace(u'"', u"\\\""_s);
-                text += u'"' + quoted + u'"';
-            } else {
-                text += v.toString();
-            }
-        }
-        return text + u'}';
-    }
-
     // One statement for the queued rows, which it reads from one typed array per column: an insert, or an
     // update joined on RecordID (one index look-up a row; a VALUES list of as many rows made PostgreSQL
     // scan the whole table for each batch).
@@ -471,14 +449,18 @@ private:
         if (queue.rows.isEmpty())
             return;
         const TableDef *def = Schema::table(queue.table);
-        QStringList arrays{u"cast(? as integer[])"_s};
+        const ColumnDef *key = def ? def->column(u"RecordID"_s) : nullptr;
+        if (!key)
+            throw InputError(u"The table %1 has no column RecordID."_s.arg(queue.table));
+        QList<const ColumnDef *> columns{key};
         for (const QString &name : std::as_const(queue.names)) {
-            const ColumnDef *column = def ? def->column(name) : nullptr;
+            const ColumnDef *column = def->column(name);
             if (!column)
                 throw InputError(u"The table %1 has no column %2."_s.arg(queue.table, name));
-            arrays << u"cast(? as %1[])"_s.arg(m_c.engine().columnType(*column));
+            columns << column;
         }
-        const QString source = u"unnest(%1) as s(RecordID, %2)"_s.arg(arrays.join(u", "_s), queue.names.join(u", "_s));
+        const QString source =
+            u"%1 as s(RecordID, %2)"_s.arg(RowArrays::unnest(columns), queue.names.join(u", "_s));
         QString sql;
         if (queue.update) {
             QStringList sets;
@@ -492,7 +474,7 @@ private:
         }
         QVariantList values;
         for (qsizetype c = 0; c <= queue.names.size(); ++c)
-            values << arrayLiteral(queue.rows, c);
+            values << RowArrays::literal(queue.rows.size(), [&](qsizetype r) -> const QVariant & { return queue.rows[r][c]; });
         queue.rows.clear();
         m_c.exec(sql, values);
     }

@@ -142,6 +142,8 @@ private slots:
     void import();
     void cancelStoresNothing_data();
     void cancelStoresNothing();
+    void largeSheet_data() { test::addBackendRows(); }
+    void largeSheet();
 };
 
 void TestSheetImport::columnLetters_data()
@@ -291,6 +293,33 @@ void TestSheetImport::cancelStoresNothing()
     QCOMPARE(calls, stopAt);
     QCOMPARE(f.ui.messages(), QStringList{u"information: The import was cancelled: nothing was stored."_s});
     QCOMPARE(f.contents(), before);
+}
+
+void TestSheetImport::largeSheet()
+{
+    // Enough rows for several pieces and statements: a key given again thousands of rows later and one
+    // already stored are refused and named, and texts the statements carry quoted land as they are.
+    QFETCH(QString, backend);
+    Fixture f(backend);
+    const int last = 4601;
+    const QString awkward = u"\"{a,b}\\ 'q' NULL, \u00d8 \\"_s;
+    for (int r = 2; r <= last; ++r) {
+        f.sheet.setNumber(r, 1, r == 4500 ? 1010 : r == 3001 ? 50 : 1000 + r);
+        for (int c = 2; c <= 12; ++c)
+            f.sheet.setText(r, c, QString());
+        f.sheet.setText(r, 3, u"Unit %1"_s.arg(r % 7));
+        f.sheet.setNumber(r, 8, 1000 * r + 0.25);
+        f.sheet.setText(r, 11, r == 2500 ? awkward : r % 3 ? u"row %1"_s.arg(r) : QString());
+    }
+    const auto result = SheetImport(f.dm, f.ui).run(f.sheet, u"2"_s, QString::number(last));
+    QVERIFY(result && !result->cancelled);
+    QCOMPARE(f.ui.messages(), QStringList{u"warning: Geochronology records imported\n4598 imported, 2 refused.\n"
+                                          u"row 3001: the same RecordID as a row already stored\n"
+                                          u"row 4500: the same RecordID as row 10"_s});
+    QCOMPARE(f.rows(u"select count(*), sum(RecordID), sum(IAge), count(Comment), count(UnitName) from IsoRgr30"_s),
+             QStringList{u"4599|15177449|10579399007|3066|4598"_s});
+    QCOMPARE(f.rows(u"select Comment from IsoRgr30 where RecordID = 3500"_s), QStringList{awkward});
+    QCOMPARE(f.rows(u"select count(*) from Suite where UnitName like 'Unit %'"_s), QStringList{u"7"_s});
 }
 
 QTEST_GUILESS_MAIN(TestSheetImport)
