@@ -82,6 +82,12 @@ void fillRecordTable(Connection &c, const QList<int> &sortedIDs)
 {
     c.exec(u"create temporary table if not exists KVRecalcRecords (RecordID integer primary key)"_s);
     c.exec(u"delete from KVRecalcRecords"_s);
+    if (RowArrays::apply(c)) {
+        c.exec(u"insert into KVRecalcRecords (RecordID) select unnest(cast(? as integer[]))"_s,
+               {RowArrays::literal(sortedIDs.size(), [&](qsizetype i) { return QVariant(sortedIDs[i]); })});
+        c.exec(u"analyze KVRecalcRecords"_s);
+        return;
+    }
     constexpr qsizetype batch = 500;
     for (qsizetype i = 0; i < sortedIDs.size(); i += batch) {
         const qsizetype n = std::min(batch, sortedIDs.size() - i);
@@ -91,8 +97,6 @@ void fillRecordTable(Connection &c, const QList<int> &sortedIDs)
             values << sortedIDs[i + k];
         c.exec(u"insert into KVRecalcRecords (RecordID) values "_s + marks.join(u','), values);
     }
-    if (c.backend() == Backend::PostgreSQL)
-        c.exec(u"analyze KVRecalcRecords"_s);
 }
 
 const QStringList roles{u"X"_s, u"Xerr"_s, u"Xerrt"_s, u"Y"_s, u"Yerr"_s, u"Yerrt"_s, u"R"_s};
@@ -109,25 +113,30 @@ QString samplesSql(Backend engine, bool readRho)
     // puts each record's samples in order.
     const QString where = engine == Backend::SQLite
                               ? u" where t.RecordID between ? and ?"_s
-                              : u" where t.RecordID between ? and ? order by r.RecordID, r.SampleNo, r.Frac"_s;
+                              : u" where t.RecordID between ? and ? and i.RecordID between ? and ?"
+                                u" order by r.RecordID, r.SampleNo, r.Frac"_s;
     QStringList columns{u"r.RecordID"_s, u"r.SampleNo"_s, u"r.Frac"_s, u"r.Included"_s};
     if (engine == Backend::PostgreSQL) {
         // One index range over the sample's variables, picked by role: PostgreSQL would otherwise hash the
-        // whole of SmpData once for every role.
-        QStringList picks;
-        for (const QString &role : roles)
-            for (const QString &field : {u"DataValue"_s, u"NormalisingFactor"_s}) {
-                if (role == u"R"_s && !readRho) {
-                    columns << u"null"_s;
-                    continue;
-                }
-                const QString name = u"x%1%2"_s.arg(role, field.left(1));
-                picks << u"max(case when d.VariableID = v.%1 then d.%2 end) %3"_s.arg(role, field, name);
-                columns << u"x."_s + name;
+        // whole of SmpData once for every role. Each row is matched to the roles once, not once for its
+        // value and again for its factor (offset 0 keeps the planner from copying the matches back into
+        // every pick). A factor of 1 comes as none, which scales alike: the server then prints and the
+        // driver parses half as many numbers.
+        QStringList picks, matches;
+        for (const QString &role : roles) {
+            if (role == u"R"_s && !readRho) {
+                columns << u"null"_s << u"null"_s;
+                continue;
             }
+            matches << u"d.VariableID = v.%1 as is%1"_s.arg(role);
+            picks << u"max(case when is%1 then DataValue end) x%1D"_s.arg(role)
+                  << u"max(case when is%1 then nullif(NormalisingFactor, 1) end) x%1N"_s.arg(role);
+            columns << u"x.x%1D"_s.arg(role) << u"x.x%1N"_s.arg(role);
+        }
         return u"select "_s + columns.join(u", "_s) + from + u"left join lateral (select "_s + picks.join(u", "_s) +
+               u" from (select d.DataValue, d.NormalisingFactor, "_s + matches.join(u", "_s) +
                u" from SmpData d where d.SampleNo = r.SampleNo and d.Frac = r.Frac and d.IsoSystem = r.IsoSystem"
-               u") x on true"_s +
+               u" offset 0) m) x on true"_s +
                where;
     }
     QStringList joins;
@@ -234,11 +243,15 @@ void forEachChunk(Connection &c, const QList<int> &sortedIDs, bool readRho,
         {
             QSqlQuery q = c.prepare(sampleSql);
             q.setForwardOnly(true);
-            q.addBindValue(range[0]);
-            q.addBindValue(range[1]);
+            for (const QVariant &v : c.backend() == Backend::SQLite ? range.mid(0, 2) : range)
+                q.addBindValue(v);
             c.execPrepared(q);
+            // The rows of a record come together: its entry is looked up once, not once per sample.
+            auto it = inputs.end();
             while (q.next()) {
-                auto it = inputs.find(q.value(0).toInt());
+                const int id = q.value(0).toInt();
+                if (it == inputs.end() || it.key() != id)
+                    it = inputs.find(id);
                 if (it == inputs.end())
                     continue;
                 SampleValues s;
@@ -388,6 +401,8 @@ public:
     }
 
 private:
+    // Rows per statement. Not more: the planner, shown a longer array, joins an update with a scan of the
+    // whole table instead of an index look-up per row.
     static constexpr int BatchRows = 500;
 
     // The rows waiting for one statement: an edit or an addition of the same fields of one table.
@@ -397,6 +412,7 @@ private:
         bool update = false;
         QStringList names;
         QList<QVariantList> rows; // RecordID first, then the fields' values
+        std::optional<QSqlQuery> statement; // prepared at the first batch
     };
 
     // Edits the record's row, or adds one when it has none.
@@ -413,7 +429,7 @@ private:
         if (m_batched) {
             Queue &queue = m_queues[key];
             if (queue.table.isEmpty())
-                queue = Queue{table, exists, names, {}};
+                queue = Queue{table, exists, names, {}, std::nullopt};
             queue.rows << row;
             if (queue.rows.size() >= BatchRows)
                 writeBatch(queue);
@@ -448,6 +464,18 @@ private:
     {
         if (queue.rows.isEmpty())
             return;
+        if (!queue.statement)
+            queue.statement = m_c.prepare(batchText(queue));
+        for (qsizetype c = 0; c <= queue.names.size(); ++c)
+            queue.statement->bindValue(int(c), RowArrays::literal(queue.rows.size(), [&](qsizetype r) -> const QVariant & {
+                                           return queue.rows[r][c];
+                                       }));
+        queue.rows.clear();
+        m_c.execPrepared(*queue.statement);
+    }
+
+    static QString batchText(const Queue &queue)
+    {
         const TableDef *def = Schema::table(queue.table);
         const ColumnDef *key = def ? def->column(u"RecordID"_s) : nullptr;
         if (!key)
@@ -461,22 +489,15 @@ private:
         }
         const QString source =
             u"%1 as s(RecordID, %2)"_s.arg(RowArrays::unnest(columns), queue.names.join(u", "_s));
-        QString sql;
         if (queue.update) {
             QStringList sets;
             for (const QString &n : std::as_const(queue.names))
                 sets << u"%1 = s.%1"_s.arg(n);
-            sql = u"update %1 set %2 from %3 where %1.RecordID = s.RecordID"_s.arg(queue.table, sets.join(u", "_s),
-                                                                                  source);
-        } else {
-            sql = u"insert into %1 (RecordID, %2) select s.RecordID, s.%3 from %4"_s.arg(
-                queue.table, queue.names.join(u", "_s), queue.names.join(u", s."_s), source);
+            return u"update %1 set %2 from %3 where %1.RecordID = s.RecordID"_s.arg(queue.table, sets.join(u", "_s),
+                                                                                   source);
         }
-        QVariantList values;
-        for (qsizetype c = 0; c <= queue.names.size(); ++c)
-            values << RowArrays::literal(queue.rows.size(), [&](qsizetype r) -> const QVariant & { return queue.rows[r][c]; });
-        queue.rows.clear();
-        m_c.exec(sql, values);
+        return u"insert into %1 (RecordID, %2) select s.RecordID, s.%3 from %4"_s.arg(
+            queue.table, queue.names.join(u", "_s), queue.names.join(u", s."_s), source);
     }
 
     Connection &m_c;
