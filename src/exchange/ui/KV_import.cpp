@@ -222,16 +222,16 @@ void TfmKVImport::bbImportClick(bool fromButton)
     };
     m_importing = true;
     m_cancelRequested = false;
-    // The mapping and the range are read: changes now would not be the ones imported.
-    for (QWidget *control : {static_cast<QWidget *>(bbImport), pDefine, static_cast<QWidget *>(gbDefineRows),
-                             static_cast<QWidget *>(bbOpenSheet)})
+    // The mapping, the range and the sheet are read, the sheet by a second thread too: changes now would
+    // not be the ones imported.
+    const QList<QWidget *> locked{bbImport, pDefine, gbDefineRows, bbOpenSheet, SprdSheet};
+    for (QWidget *control : locked)
         control->setEnabled(false);
     FileImportData->setEnabled(false);
     FileOpenSheet->setEnabled(false);
-    const auto restore = [this] {
+    const auto restore = [this, &locked] {
         m_importing = false;
-        for (QWidget *control : {static_cast<QWidget *>(bbImport), pDefine,
-                                 static_cast<QWidget *>(gbDefineRows), static_cast<QWidget *>(bbOpenSheet)})
+        for (QWidget *control : locked)
             control->setEnabled(true);
         FileImportData->setEnabled(true);
         FileOpenSheet->setEnabled(true);
