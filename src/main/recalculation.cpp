@@ -109,12 +109,11 @@ QString samplesSql(Backend engine, bool readRho)
     const QString from = u" from KVRecalcRecords t join IsoRgr30 i on i.RecordID = t.RecordID"
                          u" join SmpReg r on r.RecordID = i.RecordID and r.IsoSystem = i.IsotopeSystem"
                          u" left join SysVarData v on v.IsoSystem = i.IsotopeSystem and v.ApproachAbr = i.ApproachAbr "_s;
-    // SQLite hands the rows over unsorted (sorting them there costs as much as reading them); the reader
-    // puts each record's samples in order.
+    // The rows come unsorted (sorting them costs the engine more than the reader, which puts each record's
+    // samples in the same order on every engine).
     const QString where = engine == Backend::SQLite
                               ? u" where t.RecordID between ? and ?"_s
-                              : u" where t.RecordID between ? and ? and i.RecordID between ? and ?"
-                                u" order by r.RecordID, r.SampleNo, r.Frac"_s;
+                              : u" where t.RecordID between ? and ? and i.RecordID between ? and ?"_s;
     QStringList columns{u"r.RecordID"_s, u"r.SampleNo"_s, u"r.Frac"_s, u"r.Included"_s};
     if (engine == Backend::PostgreSQL) {
         // One index range over the sample's variables, picked by role: PostgreSQL would otherwise hash the
@@ -246,7 +245,8 @@ void forEachChunk(Connection &c, const QList<int> &sortedIDs, bool readRho,
             for (const QVariant &v : c.backend() == Backend::SQLite ? range.mid(0, 2) : range)
                 q.addBindValue(v);
             c.execPrepared(q);
-            // The rows of a record come together: its entry is looked up once, not once per sample.
+            // A record's rows come together as the engines read them: its entry is looked up again only when
+            // the record changes.
             auto it = inputs.end();
             while (q.next()) {
                 const int id = q.value(0).toInt();
@@ -271,10 +271,9 @@ void forEachChunk(Connection &c, const QList<int> &sortedIDs, bool readRho,
         chunk.reserve(order.size());
         for (int id : std::as_const(order)) {
             auto it = inputs.find(id);
-            if (c.backend() == Backend::SQLite)
-                std::sort(it->samples.begin(), it->samples.end(), [](const SampleValues &a, const SampleValues &b) {
-                    return std::tie(a.SampleNo, a.Frac) < std::tie(b.SampleNo, b.Frac);
-                });
+            std::sort(it->samples.begin(), it->samples.end(), [](const SampleValues &a, const SampleValues &b) {
+                return std::tie(a.SampleNo, a.Frac) < std::tie(b.SampleNo, b.Frac);
+            });
             chunk << std::move(*it);
             inputs.erase(it);
         }
