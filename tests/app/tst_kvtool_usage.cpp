@@ -10,23 +10,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
+using Run = kv::test::ProgramRun;
 
 Run kvtool(const QStringList &args)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(KV_KVTOOL), args);
-    Run run;
-    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = tool.exitCode();
-    run.out = QString::fromUtf8(tool.readAllStandardOutput());
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
+    return kv::test::runKvtool(args, 60000);
 }
 
 // The verbs `kvtool --help` lists, with their usage.

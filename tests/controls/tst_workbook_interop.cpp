@@ -7,6 +7,8 @@
 #include "controls/workbook.h"
 #include "workbook_cells.h"
 
+#include "test_support.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,17 +26,7 @@ using namespace kv;
 
 namespace {
 
-// Whether scripts/packages.txt, which the set-up installs, names a Debian package.
-bool packageListed(const QString &package)
-{
-    QFile file(QStringLiteral(KV_SOURCE_DIR "/scripts/packages.txt"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    while (!file.atEnd())
-        if (QString::fromUtf8(file.readLine()).trimmed() == package)
-            return true;
-    return false;
-}
+using test::packageListed;
 
 } // namespace
 
@@ -50,17 +42,7 @@ bool packageListed(const QString &package)
 
 namespace {
 
-// A Python that has the module: Debian's first, since a python3 earlier on PATH may lack it.
-QString pythonWith(const QString &module)
-{
-    for (const QString &candidate : {u"/usr/bin/python3"_s, u"python3"_s}) {
-        QProcess p;
-        p.start(candidate, {u"-c"_s, u"import "_s + module});
-        if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-            return candidate;
-    }
-    return {};
-}
+using test::pythonWith;
 
 bool runPython(const QString &python, const QString &script, const QStringList &args, QByteArray *output = nullptr)
 {

@@ -18,47 +18,13 @@ using namespace kv;
 
 namespace {
 
-bool packageListed(const QString &package)
-{
-    QFile file(QStringLiteral(KV_SOURCE_DIR "/scripts/packages.txt"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    while (!file.atEnd())
-        if (QString::fromUtf8(file.readLine()).trimmed() == package)
-            return true;
-    return false;
-}
-
-// The Python that has a module: the system's, where Debian's packages install, before any other.
-QString pythonWith(const QString &module)
-{
-    for (const QString &candidate : {u"/usr/bin/python3"_s, u"python3"_s}) {
-        QProcess p;
-        p.start(candidate, {u"-c"_s, u"import "_s + module});
-        if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-            return candidate;
-    }
-    return {};
-}
-
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using test::packageListed;
+using test::pythonWith;
+using Run = test::ProgramRun;
 
 Run run(const QString &program, const QStringList &args)
 {
-    QProcess p;
-    p.start(program, args);
-    Run r;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return test::runProgram(program, args);
 }
 
 QStringList rows(Connection &c, const QString &sql)

@@ -14,23 +14,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
+using Run = kv::test::ProgramRun;
 
 Run kvtool(const QStringList &args)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(KV_KVTOOL), args);
-    Run run;
-    if (!tool.waitForFinished(120000))
-        return run;
-    run.exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.out = QString::fromUtf8(tool.readAllStandardOutput());
-    run.err = QString::fromUtf8(tool.readAllStandardError());
-    return run;
+    return kv::test::runKvtool(args);
 }
 
 } // namespace

@@ -20,57 +20,23 @@ using namespace kv;
 
 namespace {
 
-bool packageListed(const QString &package)
-{
-    QFile file(QStringLiteral(KV_SOURCE_DIR "/scripts/packages.txt"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    while (!file.atEnd())
-        if (QString::fromUtf8(file.readLine()).trimmed() == package)
-            return true;
-    return false;
-}
-
-QString pythonWith(const QString &module)
-{
-    for (const QString &candidate : {u"/usr/bin/python3"_s, u"python3"_s}) {
-        QProcess p;
-        p.start(candidate, {u"-c"_s, u"import "_s + module});
-        if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-            return candidate;
-    }
-    return {};
-}
+using test::packageListed;
+using test::pythonWith;
+using Run = test::ProgramRun;
 
 QString kvimport()
 {
     return QFileInfo(QStringLiteral(KV_KVTOOL)).absoluteDir().filePath(u"kvimport"_s);
 }
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 /// kvimport with no display at all: the batch mode must not need one.
 Run runKvimport(const QStringList &args)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(u"DISPLAY"_s);
     env.remove(u"WAYLAND_DISPLAY"_s);
     env.remove(u"QT_QPA_PLATFORM"_s);
-    p.setProcessEnvironment(env);
-    p.start(kvimport(), args);
-    Run run;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = p.exitCode();
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
+    return test::runProgram(kvimport(), args, 120000, env);
 }
 
 QStringList rows(Connection &c, const QString &sql)

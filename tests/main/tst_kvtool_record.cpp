@@ -21,20 +21,11 @@ private slots:
 
 namespace {
 
-struct Run
-{
-    int exitCode;
-    QString out, err;
-};
+using Run = test::ProgramRun;
 
 Run kvtool(const QStringList &args, const DatabaseLocations &at)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(KV_KVTOOL),
-               args + QStringList{u"--results"_s, at.results, u"--working"_s, at.working});
-    tool.waitForFinished(30000);
-    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
-            QString::fromUtf8(tool.readAllStandardError())};
+    return test::runKvtool(args + QStringList{u"--results"_s, at.results, u"--working"_s, at.working}, 30000);
 }
 
 } // namespace

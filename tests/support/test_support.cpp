@@ -2,6 +2,8 @@
 #include "test_support.h"
 
 #include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QUrl>
@@ -76,6 +78,48 @@ std::unique_ptr<Connection> createDatabase(const TestDatabase &database, Databas
     connection->open(true);
     connection->createSchema(kind);
     return connection;
+}
+
+ProgramRun runProgram(const QString &program, const QStringList &args, int timeoutMs,
+                      const QProcessEnvironment &environment)
+{
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.start(program, args);
+    ProgramRun run;
+    if (!p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = p.exitCode();
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+ProgramRun runKvtool(const QStringList &args, int timeoutMs)
+{
+    return runProgram(QStringLiteral(KV_KVTOOL), args, timeoutMs);
+}
+
+bool packageListed(const QString &package)
+{
+    QFile file(QStringLiteral(KV_SOURCE_DIR "/scripts/packages.txt"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    while (!file.atEnd())
+        if (QString::fromUtf8(file.readLine()).trimmed() == package)
+            return true;
+    return false;
+}
+
+QString pythonWith(const QString &module)
+{
+    for (const QString &candidate : {u"/usr/bin/python3"_s, u"python3"_s}) {
+        QProcess p;
+        p.start(candidate, {u"-c"_s, u"import "_s + module});
+        if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+            return candidate;
+    }
+    return {};
 }
 
 } // namespace kv::test

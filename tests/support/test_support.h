@@ -3,7 +3,9 @@
 
 #include "data/connection.h"
 
+#include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -47,5 +49,25 @@ private:
 /// A connection bound to a fresh database holding the tables of one database kind.
 std::unique_ptr<Connection> createDatabase(const TestDatabase &database, DatabaseKind kind,
                                            const QString &name = QStringLiteral("KVResults"));
+
+/// How a program a test ran ended and what it printed; exitCode is -1 when it crashed or did not end in time.
+struct ProgramRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+/// Runs a program to its end, as from a shell, in the given environment (the test's own by default).
+ProgramRun runProgram(const QString &program, const QStringList &args, int timeoutMs = 120000,
+                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+/// The same for this build's kvtool.
+ProgramRun runKvtool(const QStringList &args, int timeoutMs = 120000);
+
+/// Whether scripts/packages.txt, which the set-up installs, names a Debian package: a second reader it
+/// names must be there, so its absence fails a test instead of skipping it.
+bool packageListed(const QString &package);
+/// A Python that has the module, Debian's first (a python3 earlier on PATH may lack it); empty for none.
+QString pythonWith(const QString &module);
 
 } // namespace kv::test
