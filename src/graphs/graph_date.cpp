@@ -58,6 +58,22 @@ double normalise(std::vector<std::vector<double>> &curves)
     return largest == 0 ? 1e-9 : largest;
 }
 
+// One point of a group's curve: x and y in the chart's column pair of group g and in the sheet's
+// columns from sheetColumn on, the first point in chart row 1 and sheet row 2.
+void writeCurvePoint(ChartGrid &chart, Workbook &sheet, int point, int g, int sheetColumn, double x, double y)
+{
+    chart.setRow(point + 1);
+    chart.setColumn(2 * g - 1);
+    chart.setData(format(x, u"###0.00"_s));
+    chart.setColumn(2 * g);
+    chart.setData(format(y, u"###0.000"_s));
+    sheet.setRow(point + 2);
+    sheet.setCol(sheetColumn);
+    sheet.setNumber(x);
+    sheet.setCol(sheetColumn + 1);
+    sheet.setNumber(y);
+}
+
 } // namespace
 
 DateGraph::DateGraph()
@@ -378,16 +394,7 @@ void DateGraphCommand::fillDensities(const std::array<QList<const Row *>, 5> &gr
         for (int k = 0; k < DensityPoints; ++k) {
             const double x = grid.from + (grid.to - grid.from) * k / (DensityPoints - 1);
             const double y = largest > 0 ? 100.0 * curves[g - 1][k] / largest : 0.0;
-            graph.VtChKde.setRow(k + 1);
-            graph.VtChKde.setColumn(2 * g - 1);
-            graph.VtChKde.setData(format(x, u"###0.00"_s));
-            graph.VtChKde.setColumn(2 * g);
-            graph.VtChKde.setData(format(y, u"###0.000"_s));
-            sheet.setRow(k + 2);
-            sheet.setCol(firstColumn + 2 * g - 2);
-            sheet.setNumber(x);
-            sheet.setCol(firstColumn + 2 * g - 1);
-            sheet.setNumber(y);
+            writeCurvePoint(graph.VtChKde, sheet, k, g, firstColumn + 2 * g - 2, x, y);
         }
     }
 }
@@ -519,16 +526,7 @@ void DateGraphCommand::run(const QueryDefinition &definition, DateGraph &graph)
         for (int k = 0; k <= CurvePoints; ++k) {
             const double x = low + k * step;
             const double y = 100.0 * curves[g - 1][std::max(k, 1)] / largest;
-            graph.VtChCum.setRow(k + 1);
-            graph.VtChCum.setColumn(2 * g - 1);
-            graph.VtChCum.setData(format(x, u"###0.00"_s));
-            graph.VtChCum.setColumn(2 * g);
-            graph.VtChCum.setData(format(y, u"###0.000"_s));
-            sheet.setRow(k + 2);
-            sheet.setCol(2 * g - 1);
-            sheet.setNumber(x);
-            sheet.setCol(2 * g);
-            sheet.setNumber(y);
+            writeCurvePoint(graph.VtChCum, sheet, k, g, 2 * g - 1, x, y);
         }
     }
     chartsMs += chartTimer.elapsed();
